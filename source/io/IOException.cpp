@@ -1,0 +1,7 @@
+#include "io/IOException.h"
+
+namespace io {
+
+IOException::~IOException() = default;
+
+} // namespace io
