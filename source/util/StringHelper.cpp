@@ -1,10 +1,13 @@
 #include "util/StringHelper.h"
 
+#include <algorithm>
+#include <cctype>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 
+#include "util/Assertion.h"
 #include "util/memory/Memory.h"
 
 namespace util {
@@ -82,6 +85,110 @@ std::wstring StringHelper::toWide(const std::string& text) {
     throw StringHelperException("Could not convert '" + text + "' to a wide string.");
   }
   return std::wstring(buffer.get(), length);
+}
+
+std::string StringHelper::toLower(const std::string& text) { return changeCase(text, 0); }
+
+std::string StringHelper::toUpper(const std::string& text) { return changeCase(text, 1); }
+
+std::string StringHelper::changeCase(const std::string& src, int mode) {
+  ASSERTION(src.c_str()[src.size()] == 0);
+  ScopedArray<char> copy(duplicate(src.c_str(), src.size() + 1));
+  char* const characters = copy.get();
+  if (mode == 0) {
+    for (char* c = characters; *c != '\0'; ++c) {
+      *c = static_cast<char>(std::tolower(static_cast<unsigned char>(*c)));
+    }
+  } else if (mode == 1) {
+    for (char* c = characters; *c != '\0'; ++c) {
+      *c = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
+    }
+  } else {
+    ASSERTION(false);
+  }
+  return std::string(characters);
+}
+
+int StringHelper::replaceAll(std::string& replaceIn, const std::string& searchFor,
+                             const std::string& replaceWith) {
+  using std::find;
+  ASSERTION(find(replaceIn.begin(), replaceIn.end(), '\0') == replaceIn.end());
+  // An empty search text would match at every position without advancing.
+  if (searchFor.empty()) {
+    return 0;
+  }
+  int count = 0;
+  std::string::size_type position = 0;
+  while ((position = replaceIn.find(searchFor, position)) != std::string::npos) {
+    replaceIn.replace(position, searchFor.size(), replaceWith);
+    ++count;
+    position += replaceWith.size();
+  }
+  return count;
+}
+
+int StringHelper::countOccurrences(const std::string& text, const std::string& pattern) {
+  if (pattern.empty()) {
+    return 0;
+  }
+  int count = 0;
+  std::string::size_type position = 0;
+  while ((position = text.find(pattern, position)) != std::string::npos) {
+    ++count;
+    position += pattern.size();
+  }
+  return count;
+}
+
+std::string::size_type StringHelper::findIgnoreCase(const std::string& text,
+                                                    const std::string& pattern) {
+  return toLower(text).find(toLower(pattern));
+}
+
+bool StringHelper::endsWith(const std::string& text, const std::string& suffix) {
+  if (suffix.empty()) {
+    return true;
+  }
+  if (text.size() < suffix.size()) {
+    return false;
+  }
+  return text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+void StringHelper::trimLeft(std::string& text, const std::string& characters) {
+  text.erase(0, std::min(text.find_first_not_of(characters), text.size()));
+}
+
+int StringHelper::lineNumberAt(const std::string& text, std::string::const_iterator position) {
+  return static_cast<int>(std::count(text.begin(), position, '\n')) + 1;
+}
+
+std::string StringHelper::randomString(std::size_t length, bool allowNul) {
+  std::string result;
+  result.reserve(length);
+  const unsigned int offset = allowNul ? 0 : 1;
+  const unsigned int modulus = 127 - offset;
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned int value = static_cast<unsigned int>(std::rand());
+    result += static_cast<char>(value % modulus + offset);
+  }
+  return result;
+}
+
+std::vector<std::string> StringHelper::split(const std::string& text,
+                                             const std::string& delimiter) {
+  std::vector<std::string> pieces;
+  if (delimiter.empty()) {
+    return pieces;
+  }
+  std::string::size_type start = 0;
+  std::string::size_type position;
+  while ((position = text.find(delimiter, start)) != std::string::npos) {
+    pieces.push_back(text.substr(start, position - start));
+    start = position + delimiter.size();
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
 }
 
 } // namespace util

@@ -1,5 +1,7 @@
-// Ownership of temporary arrays.
+// Ownership and copies of temporary arrays.
 #pragma once
+
+#include <cstddef>
 
 namespace util {
 
@@ -24,5 +26,11 @@ private:
   bool owns;
   T* array;
 };
+
+/// A new[] array of size characters holding a copy of the size bytes at src;
+/// the caller owns it and releases it with delete[]. A null src or a zero
+/// size is reported as a failed check; a null src is never read, and the
+/// array then holds size NUL characters.
+char* duplicate(const char* src, std::size_t size);
 
 } // namespace util
