@@ -1,0 +1,7 @@
+#include "io/file/IFStream.h"
+
+namespace io::file {
+
+IFStream::~IFStream() = default;
+
+} // namespace io::file
