@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Runs a validator over the W3C XML conformance cases and checks the verdicts.
+
+Every counted case runs as `COMMAND... FILE`, started in the case file's own
+folder with the bare file name as FILE. A "valid" case must exit 0; an
+"invalid" or "not-wf" case must exit with the failure code (255 for vexlor).
+A case that outlives its time limit fails.
+
+The run fails when the number of counted cases is not the expected one, or
+when a case fails that the known-failures file does not list. Known failures
+that now pass are printed as notes.
+
+Example:
+  run_conformance.py --suite build/conformance --known-failures known-failures.txt -- build/vexlor
+"""
+
+import argparse
+import concurrent.futures
+import os
+import subprocess
+import sys
+import xml.etree.ElementTree as ElementTree
+
+CASE_LIST = os.path.join("package", "cleaned", "xmlconf-flattened.xml")
+# xml:base values in the case list are relative to the original suite folder.
+CASE_ROOT = os.path.join("package", "xmlconf")
+XML_BASE = "{http://www.w3.org/XML/1998/namespace}base"
+COUNTED_TYPES = ("valid", "invalid", "not-wf")
+
+
+class Case:
+    def __init__(self, case_id, case_type, path):
+        self.case_id = case_id
+        self.case_type = case_type
+        self.path = path
+
+
+class Outcome:
+    def __init__(self, case, exit_code, stderr, timed_out):
+        self.case = case
+        self.exit_code = exit_code
+        self.stderr = stderr
+        self.timed_out = timed_out
+
+
+def is_counted(test):
+    """XML 1.0 fifth-edition cases with namespaces, of a checkable type."""
+    if test.get("TYPE") not in COUNTED_TYPES:
+        return False
+    if test.get("VERSION") == "1.1":
+        return False
+    if test.get("RECOMMENDATION") in ("XML1.1", "NS1.1"):
+        return False
+    if test.get("NAMESPACE") == "no":
+        return False
+    edition = test.get("EDITION")
+    return edition is None or "5" in edition.split()
+
+
+def load_cases(suite):
+    root = ElementTree.parse(os.path.join(suite, CASE_LIST)).getroot()
+    cases = []
+
+    def walk(element, base):
+        if XML_BASE in element.attrib:
+            base = os.path.join(base, element.attrib[XML_BASE])
+        if element.tag == "TEST":
+            if is_counted(element):
+                path = os.path.normpath(os.path.join(base, element.get("URI")))
+                cases.append(Case(element.get("ID"), element.get("TYPE"), path))
+            return
+        for child in element:
+            walk(child, base)
+
+    walk(root, os.path.join(suite, CASE_ROOT))
+    return cases
+
+
+def load_known_failures(path):
+    """Maps case id to its reason; every entry must give one after '#'."""
+    known = {}
+    problems = []
+    with open(path, encoding="utf-8") as lines:
+        for number, line in enumerate(lines, 1):
+            text = line.strip()
+            if not text or text.startswith("#"):
+                continue
+            case_id, hash_sign, reason = text.partition("#")
+            case_id = case_id.strip()
+            if not hash_sign or not reason.strip() or not case_id or " " in case_id:
+                problems.append(f"{path}:{number}: expected 'CASE-ID # reason', got: {text}")
+                continue
+            known[case_id] = reason.strip()
+    return known, problems
+
+
+def run_case(command, case, time_limit):
+    folder, name = os.path.split(case.path)
+    try:
+        finished = subprocess.run(command + [name], cwd=folder, stdin=subprocess.DEVNULL,
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                                  timeout=time_limit)
+        return Outcome(case, finished.returncode, finished.stderr, False)
+    except subprocess.TimeoutExpired as expired:
+        return Outcome(case, None, expired.stderr or b"", True)
+
+
+def passed(outcome, failure_exit):
+    if outcome.timed_out:
+        return False
+    if outcome.case.case_type == "valid":
+        return outcome.exit_code == 0
+    if failure_exit == "nonzero":
+        return outcome.exit_code != 0
+    return outcome.exit_code == int(failure_exit)
+
+
+def describe(outcome, failure_exit):
+    case = outcome.case
+    wanted = "0" if case.case_type == "valid" else failure_exit
+    got = "timed out" if outcome.timed_out else f"exit {outcome.exit_code}"
+    return f"{case.case_id} ({case.case_type}, {case.path}): expected exit {wanted}, got {got}"
+
+
+def first_lines(data, count):
+    text = data.decode("utf-8", errors="replace")
+    lines = text.splitlines()
+    shown = "\n".join("    " + line for line in lines[:count])
+    if len(lines) > count:
+        shown += f"\n    ... ({len(lines) - count} more lines)"
+    return shown
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--suite", required=True,
+                        help="folder holding the unpacked npm package (its package/ folder)")
+    parser.add_argument("--known-failures", required=True)
+    parser.add_argument("--expected-cases", type=int, default=1965)
+    parser.add_argument("--failure-exit", default="255",
+                        help="exit code of a rejected document, or 'nonzero'")
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--timeout", type=float, default=20.0, help="seconds per case")
+    parser.add_argument("--cases", nargs="+", metavar="ID",
+                        help="run only these cases (the case count is then not checked)")
+    parser.add_argument("--details", metavar="FILE",
+                        help="write every failing case with its standard error to FILE")
+    parser.add_argument("command", nargs="+", help="the validator and its fixed arguments")
+    options = parser.parse_args()
+
+    cases = load_cases(options.suite)
+    print(f"Conformance cases counted: {len(cases)}")
+    broken = []
+    if options.cases:
+        wanted = set(options.cases)
+        cases = [case for case in cases if case.case_id in wanted]
+        broken += [f"no counted case has the id {i}" for i in sorted(wanted - {c.case_id for c in cases})]
+    elif len(cases) != options.expected_cases:
+        broken.append(f"expected {options.expected_cases} counted cases, found {len(cases)}")
+
+    known, problems = load_known_failures(options.known_failures)
+    broken += problems
+    counted_ids = {case.case_id for case in load_cases(options.suite)}
+    for case_id in sorted(set(known) - counted_ids):
+        print(f"note: {case_id} is listed in {options.known_failures} but is not a counted case")
+
+    command = [os.path.abspath(options.command[0]) if os.sep in options.command[0]
+               else options.command[0]] + options.command[1:]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=options.jobs) as pool:
+        outcomes = list(pool.map(
+            lambda case: run_case(command, case, options.timeout), cases))
+
+    failures = [o for o in outcomes if not passed(o, options.failure_exit)]
+    unexpected = [o for o in failures if o.case.case_id not in known]
+    failing_ids = {o.case.case_id for o in failures}
+    now_passing = [o for o in outcomes
+                   if o.case.case_id in known and o.case.case_id not in failing_ids]
+
+    for outcome in unexpected:
+        print("FAIL " + describe(outcome, options.failure_exit))
+        print(first_lines(outcome.stderr, 6))
+    for outcome in now_passing:
+        print(f"note: {outcome.case.case_id} passes now; remove it from {options.known_failures}"
+              f" (listed as: {known[outcome.case.case_id]})")
+    if options.details:
+        with open(options.details, "w", encoding="utf-8") as details:
+            for outcome in failures:
+                details.write(describe(outcome, options.failure_exit) + "\n")
+                details.write(first_lines(outcome.stderr, 60) + "\n\n")
+
+    print(f"{len(outcomes) - len(failures)} passed, {len(failures)} failed"
+          f" ({len(failures) - len(unexpected)} known, {len(unexpected)} not listed)")
+    for problem in broken:
+        print("ERROR " + problem)
+    return 1 if unexpected or broken else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
