@@ -1,0 +1,7 @@
+#include "platform/com/Unknown.h"
+
+namespace platform::com {
+
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+} // namespace platform::com
