@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
-#include <regex>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -34,6 +34,23 @@ std::string stampNow() {
   return util::assertionTimeStamp(local);
 }
 
+// "Www Mmm DD hh:mm:ss YYYY" with English names and every number in full.
+bool wellFormedStamp(const std::string& stamp) {
+  const std::string weekdays = "Sun Mon Tue Wed Thu Fri Sat";
+  const std::string months = "Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec";
+  const std::string shape = "aaa aaa 99 99:99:99 9999";
+  if (stamp.size() != shape.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    const bool digit = std::isdigit(static_cast<unsigned char>(stamp[i])) != 0;
+    if ((shape[i] == '9') != digit || (shape[i] != '9' && shape[i] != 'a' && stamp[i] != shape[i])) {
+      return false;
+    }
+  }
+  return weekdays.find(stamp.substr(0, 3)) % 4 == 0 && months.find(stamp.substr(4, 3)) % 4 == 0;
+}
+
 TEST(AssertionTest, ReportIsNineFramedLinesWithTheCheckAndItsTime) {
   TemporaryCurrentDirectory directory;
   CapturedStdout output;
@@ -51,10 +68,7 @@ TEST(AssertionTest, ReportIsNineFramedLinesWithTheCheckAndItsTime) {
   const std::string stamp = lines[4].substr(std::string("Occurred: ").size());
   EXPECT_EQ(0u, lines[4].find("Occurred: "));
   EXPECT_TRUE(stamp == before || stamp == after) << stamp;
-  EXPECT_TRUE(std::regex_match(stamp, std::regex("(Sun|Mon|Tue|Wed|Thu|Fri|Sat) "
-                                                 "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-                                                 "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] [0-9]{4}")))
-      << stamp;
+  EXPECT_TRUE(wellFormedStamp(stamp)) << stamp;
   EXPECT_EQ("", lines[5]);
   EXPECT_EQ(std::string("Please contact ") + util::defaultAssertionContact +
                 " and include this message.",
