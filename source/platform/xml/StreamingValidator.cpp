@@ -1,0 +1,549 @@
+#include "platform/xml/StreamingValidator.h"
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <libxml/SAX2.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/uri.h>
+#include <libxml/valid.h>
+#include <libxml/xmlerror.h>
+#include <libxml/xmlschemas.h>
+
+#include "platform/xml/EntityLoader.h"
+#include "platform/xml/ErrorCollector.h"
+#include "platform/xml/XmlPtr.h"
+
+namespace platform::xml {
+
+namespace {
+
+const char* const xsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
+
+bool isXsiHint(const xmlChar** attribute) {
+  return attribute[2] != nullptr && std::strcmp(text(attribute[2]), xsiNamespace) == 0 &&
+         (std::strcmp(text(attribute[0]), "schemaLocation") == 0 ||
+          std::strcmp(text(attribute[0]), "noNamespaceSchemaLocation") == 0);
+}
+
+// Swallows what libxml2 would otherwise print on its generic channel.
+void discardGenericError(void*, const char*, ...) {}
+
+// Routes libxml2's thread-wide error channels to one handler for the
+// lifetime of the scope, and restores them afterwards.
+class ErrorChannels {
+public:
+  ErrorChannels(void* data, xmlStructuredErrorFunc handler)
+      : structured(xmlStructuredError), structuredData(xmlStructuredErrorContext),
+        generic(xmlGenericError), genericData(xmlGenericErrorContext) {
+    xmlSetStructuredErrorFunc(data, handler);
+    xmlSetGenericErrorFunc(nullptr, discardGenericError);
+  }
+  ErrorChannels(const ErrorChannels&) = delete;
+  ErrorChannels& operator=(const ErrorChannels&) = delete;
+  ~ErrorChannels() {
+    xmlSetStructuredErrorFunc(structuredData, structured);
+    xmlSetGenericErrorFunc(genericData, generic);
+  }
+
+private:
+  xmlStructuredErrorFunc structured;
+  void* structuredData;
+  xmlGenericErrorFunc generic;
+  void* genericData;
+};
+
+// The state of one pass, reachable from every libxml2 callback: the
+// parser contexts of entity content share it through _private.
+class Pass : public EntityLoader::Position {
+public:
+  Pass(LoadOptions options, ErrorCollector& errors) : options(options), errors(errors) {}
+  Pass(const Pass&) = delete;
+  Pass& operator=(const Pass&) = delete;
+  ~Pass() { stopSchema(); }
+
+  void run(const std::string& location);
+
+  ValidationError here() const override;
+
+private:
+  static Pass& of(void* context) {
+    return *static_cast<Pass*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+  }
+
+  static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
+                           const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
+                           int attributeCount, int defaultedCount, const xmlChar** attributes);
+  static void endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
+                         const xmlChar* uri);
+  static void characters(void* context, const xmlChar* data, int length);
+  static void cdataBlock(void* context, const xmlChar* data, int length);
+  static void ignoreComment(void*, const xmlChar*) {}
+  static void ignoreProcessingInstruction(void*, const xmlChar*, const xmlChar*) {}
+  static void ignoreReference(void*, const xmlChar*) {}
+  static void parserError(void* context, xmlErrorPtr error);
+  static void passError(void* pass, xmlErrorPtr error);
+  static int locate(void* pass, const char** file, unsigned long* line);
+
+  void record(const xmlError& error);
+  bool dtdValidating() const;
+  const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
+  const char* currentBase() const;
+  void startSchema();
+  void stopSchema();
+  std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const;
+
+  LoadOptions options;
+  ErrorCollector& errors;
+  std::string documentLocation;
+  EntityLoader::Scope* loads = nullptr;
+  xmlParserCtxtPtr parser = nullptr;
+  // The context whose callback is running: the parser's, or that of the
+  // entity content being parsed.
+  xmlParserCtxtPtr current = nullptr;
+
+  // Open elements: whether each was pushed to the DTD validation stack, and
+  // whether its content model already reported a fault (after the first
+  // fault libxml2 flags every later sibling; one report per element is
+  // what a reader can act on).
+  struct OpenElement {
+    bool dtdPushed = false;
+    bool contentFaultReported = false;
+    bool undeclaredReported = false;
+  };
+  std::vector<OpenElement> open;
+  // While a DTD check runs: the open element it is about, and the one
+  // whose content model it checks. libxml2 reports an undeclared element
+  // both at its start and at its end; one report is enough.
+  std::size_t subject = 0;
+  std::size_t contentSubject = 0;
+  std::string nameBuffer;
+
+  // Schema validation, from the first element with xsi hints to its end.
+  XmlPtr<xmlSchemaValidCtxt> schema;
+  xmlSchemaSAXPlugPtr schemaPlug = nullptr;
+  xmlSAXHandlerPtr schemaHandler = nullptr;
+  void* schemaData = nullptr;
+  std::size_t schemaRootDepth = 0;
+};
+
+bool Pass::dtdValidating() const {
+  return parser->validate && parser->wellFormed && parser->myDoc != nullptr &&
+         parser->myDoc->intSubset != nullptr;
+}
+
+const xmlChar* Pass::qualifiedName(const xmlChar* localName, const xmlChar* prefix) {
+  if (prefix == nullptr) {
+    return localName;
+  }
+  nameBuffer.assign(text(prefix));
+  nameBuffer.push_back(':');
+  nameBuffer.append(text(localName));
+  return reinterpret_cast<const xmlChar*>(nameBuffer.c_str());
+}
+
+const char* Pass::currentBase() const {
+  if (current != nullptr && current->input != nullptr && current->input->filename != nullptr) {
+    return current->input->filename;
+  }
+  if (parser->input != nullptr && parser->input->filename != nullptr) {
+    return parser->input->filename;
+  }
+  return documentLocation.c_str();
+}
+
+// Schema locations in xsi hints are relative to the entity that holds them;
+// libxml2 would take them relative to the current directory.
+std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const {
+  const std::string hint(text(value), static_cast<std::size_t>(valueEnd - value));
+  const xmlChar* base = reinterpret_cast<const xmlChar*>(currentBase());
+  std::string resolved;
+  std::size_t position = 0;
+  bool isLocation = !pairs;
+  while (position < hint.size()) {
+    const std::size_t start = hint.find_first_not_of(" \t\r\n", position);
+    if (start == std::string::npos) {
+      break;
+    }
+    std::size_t end = hint.find_first_of(" \t\r\n", start);
+    if (end == std::string::npos) {
+      end = hint.size();
+    }
+    std::string token = hint.substr(start, end - start);
+    if (isLocation) {
+      XmlPtr<xmlChar> absolute(xmlBuildURI(reinterpret_cast<const xmlChar*>(token.c_str()), base));
+      if (absolute != nullptr) {
+        token = text(absolute.get());
+      }
+    }
+    if (!resolved.empty()) {
+      resolved.push_back(' ');
+    }
+    resolved += token;
+    if (pairs) {
+      isLocation = !isLocation;
+    }
+    position = end;
+  }
+  return resolved;
+}
+
+void Pass::startSchema() {
+  schema.reset(xmlSchemaNewValidCtxt(nullptr));
+  if (schema == nullptr) {
+    return;
+  }
+  xmlSchemaSetValidStructuredErrors(schema.get(), passError, this);
+  xmlSchemaValidateSetLocator(schema.get(), locate, this);
+  schemaHandler = nullptr;
+  schemaData = nullptr;
+  // A null handler gives the schema layer's direct handlers, which this
+  // pass calls itself, in the order it chooses.
+  schemaPlug = xmlSchemaSAXPlug(schema.get(), &schemaHandler, &schemaData);
+  if (schemaPlug == nullptr) {
+    schema.reset();
+  }
+}
+
+void Pass::stopSchema() {
+  if (schemaPlug != nullptr) {
+    xmlSchemaSAXUnplug(schemaPlug);
+    schemaPlug = nullptr;
+  }
+  schemaHandler = nullptr;
+  schemaData = nullptr;
+  schema.reset();
+}
+
+void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
+                        const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
+                        int attributeCount, int defaultedCount, const xmlChar** attributes) {
+  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+  Pass& pass = of(context);
+  pass.current = ctxt;
+  xmlParserCtxtPtr parser = pass.parser;
+  const bool entityContent = ctxt != parser;
+
+  // Inside entity content libxml2 parses with a context of its own; its
+  // validity checks would run against a tree that this pass does not keep,
+  // so they run below against the document's validation stack instead.
+  const xmlNodePtr parent = ctxt->node;
+  if (entityContent) {
+    const int savedValidate = ctxt->validate;
+    const int savedLoadSubset = ctxt->loadsubset;
+    ctxt->validate = 0;
+    ctxt->loadsubset |= XML_SKIP_IDS;
+    xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
+                          attributeCount, defaultedCount, attributes);
+    ctxt->validate = savedValidate;
+    ctxt->loadsubset = savedLoadSubset;
+  } else {
+    pass.subject = pass.open.size();
+    xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
+                          attributeCount, defaultedCount, attributes);
+  }
+
+  const xmlNodePtr node = ctxt->node;
+  pass.open.push_back(OpenElement{});
+  if (node != parent && node != nullptr && pass.dtdValidating()) {
+    // A misplaced child is a fault of the parent's content; an undeclared
+    // name is the child's own.
+    pass.subject = pass.open.size() - 1;
+    pass.contentSubject = pass.open.size() - 2;
+    pass.open.back().dtdPushed = true;
+    parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
+                                            pass.qualifiedName(localName, prefix));
+  }
+
+  if (pass.schema == nullptr && pass.options.validate && pass.options.resolveExternals) {
+    for (int i = 0; i < attributeCount; ++i) {
+      if (isXsiHint(attributes + 5 * i)) {
+        pass.startSchema();
+        pass.schemaRootDepth = pass.open.size();
+        break;
+      }
+    }
+  }
+  if (pass.schemaHandler != nullptr) {
+    std::vector<const xmlChar*> rewritten;
+    std::vector<std::string> locations;
+    const xmlChar** forwarded = attributes;
+    for (int i = 0; i < attributeCount; ++i) {
+      const xmlChar** attribute = attributes + 5 * i;
+      if (!isXsiHint(attribute)) {
+        continue;
+      }
+      if (rewritten.empty()) {
+        rewritten.assign(attributes, attributes + 5 * attributeCount);
+        locations.reserve(static_cast<std::size_t>(attributeCount));
+      }
+      const bool pairs = std::strcmp(text(attribute[0]), "schemaLocation") == 0;
+      locations.push_back(pass.resolveHint(attribute[3], attribute[4], pairs));
+      const std::string& location = locations.back();
+      rewritten[5 * i + 3] = reinterpret_cast<const xmlChar*>(location.c_str());
+      rewritten[5 * i + 4] = reinterpret_cast<const xmlChar*>(location.c_str() + location.size());
+      forwarded = rewritten.data();
+    }
+    pass.schemaHandler->startElementNs(pass.schemaData, localName, prefix, uri, namespaceCount,
+                                       namespaces, attributeCount, defaultedCount, forwarded);
+  }
+}
+
+void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
+                      const xmlChar* uri) {
+  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+  Pass& pass = of(context);
+  pass.current = ctxt;
+  xmlParserCtxtPtr parser = pass.parser;
+  const bool entityContent = ctxt != parser;
+  const xmlNodePtr node = ctxt->node;
+
+  // The element's own checks (declared, required attributes) must run
+  // while the validation stack still holds it: libxml2 then leaves the
+  // content model to the stack, which has seen the children this pass
+  // no longer keeps.
+  pass.subject = pass.open.size() - 1;
+  pass.contentSubject = pass.subject;
+  if (entityContent) {
+    const int savedValidate = ctxt->validate;
+    ctxt->validate = 0;
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
+    ctxt->validate = savedValidate;
+  } else {
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
+  }
+
+  const OpenElement element = pass.open.empty() ? OpenElement{} : pass.open.back();
+  if (element.dtdPushed && pass.dtdValidating()) {
+    if (entityContent && node != nullptr) {
+      parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, node);
+    }
+    parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, node,
+                                           pass.qualifiedName(localName, prefix));
+  }
+
+  if (pass.schemaHandler != nullptr) {
+    pass.schemaHandler->endElementNs(pass.schemaData, localName, prefix, uri);
+    if (pass.open.size() == pass.schemaRootDepth) {
+      pass.stopSchema();
+    }
+  }
+  if (!pass.open.empty()) {
+    pass.open.pop_back();
+  }
+
+  if (node != nullptr && node->type == XML_ELEMENT_NODE && node != ctxt->node) {
+    xmlUnlinkNode(node);
+    xmlFreeNode(node);
+  }
+}
+
+// No text nodes are built: the DTD stack and the schema layer see the text
+// as it streams by. Keeping entity content free of nodes also makes libxml2
+// parse every reference to an entity again, so each one is validated.
+void Pass::characters(void* context, const xmlChar* data, int length) {
+  Pass& pass = of(context);
+  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  if (!pass.open.empty() && pass.open.back().dtdPushed && pass.dtdValidating()) {
+    pass.contentSubject = pass.open.size() - 1;
+    pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
+  }
+  if (pass.schemaHandler != nullptr) {
+    pass.schemaHandler->characters(pass.schemaData, data, length);
+  }
+}
+
+void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
+  Pass& pass = of(context);
+  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  if (!pass.open.empty() && pass.open.back().dtdPushed && pass.dtdValidating()) {
+    pass.contentSubject = pass.open.size() - 1;
+    pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
+  }
+  if (pass.schemaHandler != nullptr) {
+    pass.schemaHandler->cdataBlock(pass.schemaData, data, length);
+  }
+}
+
+ValidationError Pass::here() const {
+  ValidationError position;
+  position.location = currentBase();
+  const xmlParserCtxt* ctxt = current != nullptr ? current : parser;
+  if (ctxt != nullptr && ctxt->input != nullptr) {
+    position.line = ctxt->input->line;
+    position.column = ctxt->input->col;
+  }
+  return position;
+}
+
+int Pass::locate(void* data, const char** file, unsigned long* line) {
+  Pass& pass = *static_cast<Pass*>(data);
+  xmlParserCtxtPtr ctxt = pass.current != nullptr ? pass.current : pass.parser;
+  *file = pass.currentBase();
+  *line = ctxt->input != nullptr ? static_cast<unsigned long>(ctxt->input->line) : 0;
+  return 0;
+}
+
+void Pass::parserError(void* context, xmlErrorPtr error) {
+  if (error != nullptr) {
+    of(context).record(*error);
+  }
+}
+
+void Pass::passError(void* pass, xmlErrorPtr error) {
+  if (error != nullptr) {
+    static_cast<Pass*>(pass)->record(*error);
+  }
+}
+
+void Pass::record(const xmlError& error) {
+  if (error.level == XML_ERR_WARNING) {
+    // A resource that could not be loaded is a failure, even where libxml2
+    // only warns (a hinted schema, an entity outside validation).
+    const bool unloadable = error.domain == XML_FROM_IO ||
+                            (error.domain == XML_FROM_SCHEMASP && error.code == XML_SCHEMAP_FAILED_LOAD);
+    if (!unloadable) {
+      return;
+    }
+  }
+  if (error.level == XML_ERR_NONE) {
+    return;
+  }
+  if (error.domain == XML_FROM_SCHEMASP && loads != nullptr && error.message != nullptr) {
+    for (const std::string& url : loads->refused) {
+      if (std::strstr(error.message, ("'" + url + "'").c_str()) != nullptr) {
+        return; // the refusal itself has been reported, with its reason
+      }
+    }
+  }
+  if (error.code == XML_DTD_NO_DTD &&
+      (parser == nullptr || parser->myDoc == nullptr ||
+       (parser->myDoc->intSubset == nullptr && parser->myDoc->extSubset == nullptr))) {
+    return; // DTD validation is asked for on every load; no DOCTYPE, no DTD to check.
+  }
+  if (error.domain == XML_FROM_VALID && error.code == XML_DTD_CONTENT_MODEL &&
+      contentSubject < open.size()) {
+    if (open[contentSubject].contentFaultReported) {
+      return;
+    }
+    open[contentSubject].contentFaultReported = true;
+  }
+  if (error.domain == XML_FROM_VALID && error.code == XML_DTD_UNKNOWN_ELEM && subject < open.size()) {
+    if (open[subject].undeclaredReported) {
+      return;
+    }
+    open[subject].undeclaredReported = true;
+  }
+
+  ValidationError problem;
+  problem.location = error.file != nullptr ? error.file : currentBase();
+  problem.line = error.line;
+  problem.column = error.int2;
+  if (error.domain == XML_FROM_VALID && error.code == XML_DTD_UNKNOWN_ID && error.node == nullptr &&
+      error.int1 > 0) {
+    problem.line = error.int1; // the line of the reference, not the end of the document
+    problem.column = 0;
+  }
+  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0 && current != nullptr &&
+      current->input != nullptr && problem.line == current->input->line) {
+    problem.column = current->input->col;
+  }
+  problem.message = error.message != nullptr ? error.message : "unknown error";
+  while (!problem.message.empty() &&
+         (problem.message.back() == '\n' || problem.message.back() == '\r' || problem.message.back() == ' ')) {
+    problem.message.pop_back();
+  }
+  for (char& c : problem.message) {
+    if (c == '\n' || c == '\r') {
+      c = ' ';
+    }
+  }
+  errors.add(std::move(problem));
+}
+
+void Pass::run(const std::string& location) {
+  documentLocation = location;
+  EntityLoader::Scope scope(errors, options.resolveExternals, *this);
+  loads = &scope;
+  ErrorChannels channels(this, passError);
+
+  XmlPtr<xmlParserCtxt> context(xmlNewParserCtxt());
+  if (context == nullptr) {
+    errors.add({location, 0, 0, "out of memory while setting up the parser"});
+    return;
+  }
+  parser = context.get();
+  parser->_private = this;
+
+  xmlSAXHandler handler;
+  std::memset(&handler, 0, sizeof handler);
+  xmlSAXVersion(&handler, 2);
+  handler.startElementNs = startElement;
+  handler.endElementNs = endElement;
+  handler.characters = characters;
+  handler.ignorableWhitespace = characters;
+  handler.cdataBlock = cdataBlock;
+  handler.comment = ignoreComment;
+  handler.processingInstruction = ignoreProcessingInstruction;
+  handler.reference = ignoreReference;
+  handler.serror = parserError;
+  handler.warning = nullptr;
+  handler.error = nullptr;
+  handler.fatalError = nullptr;
+  *parser->sax = handler;
+  parser->userData = parser;
+
+  int flags = XML_PARSE_NOENT;
+  if (options.resolveExternals) {
+    flags |= XML_PARSE_DTDLOAD;
+  }
+  if (options.validate) {
+    flags |= XML_PARSE_DTDVALID;
+  }
+  xmlCtxtUseOptions(parser, flags);
+  // Reader mode keeps IDs and IDREFs by value, so freeing each element at
+  // its end tag does not lose them.
+  parser->parseMode = XML_PARSE_READER;
+  parser->linenumbers = 1;
+
+  xmlParserInputPtr input = xmlLoadExternalEntity(location.c_str(), nullptr, parser);
+  if (input == nullptr) {
+    if (errors.empty()) {
+      errors.add({location, 0, 0, "failed to load \"" + location + "\""});
+    }
+    return;
+  }
+  if (inputPush(parser, input) < 0) {
+    xmlFreeInputStream(input);
+    errors.add({location, 0, 0, "failed to start reading \"" + location + "\""});
+    return;
+  }
+  if (parser->directory == nullptr) {
+    parser->directory = xmlParserGetDirectory(location.c_str());
+  }
+
+  xmlParseDocument(parser);
+  stopSchema();
+
+  if (errors.empty() && !parser->wellFormed) {
+    errors.add({location, 0, 0, "the document is not well-formed"});
+  }
+  parser = nullptr;
+  loads = nullptr;
+}
+
+} // namespace
+
+StreamingValidator::StreamingValidator(LoadOptions options) : options(options) {}
+
+void StreamingValidator::run(const std::string& location, ErrorCollector& errors) const {
+  Pass pass(options, errors);
+  pass.run(location);
+}
+
+} // namespace platform::xml
