@@ -257,6 +257,18 @@ TEST(IFStreamImplTest, OtherExceptionWhileOpeningIsReportedAndPassedOn) {
   EXPECT_EQ("source/io/file/IFStreamImpl.cpp", handler.file(0));
 }
 
+TEST(IFStreamImplTest, NoMemoryForTheBufferPassesOnUnreported) {
+  TemporaryCurrentDirectory directory;
+  testsupport::writeFile("ten", tenBytes);
+  IFStreamImpl stream("ten", std::ios_base::binary);
+  testsupport::RecordingAssertionHandler handler;
+  failNextArrayNew = true;
+  EXPECT_THROW(stream.read(4), std::bad_alloc);
+  EXPECT_FALSE(failNextArrayNew);
+  EXPECT_TRUE(handler.reports.empty());
+  EXPECT_EQ("0123", bytes(stream.read(4)));
+}
+
 struct InjectedFailure {};
 
 // A pass-through conversion that throws on demand, so the stream's read and
