@@ -1,0 +1,479 @@
+#include "platform/xml/RemoteResource.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#ifndef VEXLOR_VERSION
+#error "VEXLOR_VERSION must be set (CMake sets it from the project version)"
+#endif
+
+// Lowered only in the test build vexlor_short_timeouts; nothing at run time
+// can change it.
+#ifndef VEXLOR_STALL_TIMEOUT_SECONDS
+#define VEXLOR_STALL_TIMEOUT_SECONDS 30
+#endif
+
+namespace platform::xml {
+
+namespace {
+
+// Enough for documents that moved once or twice; few enough to end loops fast.
+constexpr long defaultMaxRedirects = 5;
+// Reachable servers connect in well under a second; 20 s allows slow links without hanging.
+constexpr std::chrono::seconds defaultConnectTimeout{20};
+// A transfer that receives no byte for this long has stalled rather than slowed down.
+constexpr std::chrono::seconds defaultStallTimeout{VEXLOR_STALL_TIMEOUT_SECONDS};
+// Keeps the parser fed between network reads while a body of any size stays out of memory.
+constexpr std::size_t defaultMaxBufferedBytes = 256 * 1024;
+// Names the client in servers' logs, with the version for bug reports.
+constexpr char userAgent[] = "Vexlor/" VEXLOR_VERSION;
+// Empty asks for every encoding this libcurl decodes (gzip, deflate, ...); bodies arrive decoded.
+constexpr char acceptedEncodings[] = "";
+// Documents, DTDs and schemas come from web servers only, also after a redirect.
+constexpr char allowedProtocols[] = "http,https";
+// Longest single wait; libcurl wakes up earlier when one of its own timers is due.
+constexpr int pollIntervalMilliseconds = 1000;
+
+// CURL and CURLM are both void in libcurl's public header, so each handle
+// kind gets its own deleter.
+struct EasyDeleter {
+  void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
+};
+struct MultiDeleter {
+  void operator()(CURLM* handle) const noexcept { curl_multi_cleanup(handle); }
+};
+struct UrlDeleter {
+  void operator()(CURLU* handle) const noexcept { curl_url_cleanup(handle); }
+};
+struct CurlTextDeleter {
+  void operator()(char* text) const noexcept { curl_free(text); }
+};
+using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
+using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
+using UrlPtr = std::unique_ptr<CURLU, UrlDeleter>;
+using CurlTextPtr = std::unique_ptr<char, CurlTextDeleter>;
+
+// Process-wide libcurl set-up, done by the first remote resource only. It is
+// never undone: the process ends soon after the last transfer anyway.
+bool curlInitialised() {
+  static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
+  return result == CURLE_OK;
+}
+
+std::string toLower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+// The scheme of url in lower case, or "" when url does not start with one.
+std::string schemeOf(const std::string& url) {
+  std::size_t colon = url.find(':');
+  if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0]))) {
+    return "";
+  }
+  for (std::size_t i = 1; i < colon; ++i) {
+    unsigned char c = static_cast<unsigned char>(url[i]);
+    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
+      return "";
+    }
+  }
+  return toLower(std::string_view(url).substr(0, colon));
+}
+
+// The host named by url, or url itself when libcurl cannot parse it.
+std::string hostOf(const std::string& url) {
+  UrlPtr parsed(curl_url());
+  char* host = nullptr;
+  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+    CurlTextPtr owned(host);
+    return host;
+  }
+  return url;
+}
+
+// For responses without a reason phrase (HTTP/2 sends none).
+const char* standardReason(long status) {
+  switch (status) {
+  case 300: return "Multiple Choices";
+  case 304: return "Not Modified";
+  case 400: return "Bad Request";
+  case 401: return "Unauthorized";
+  case 403: return "Forbidden";
+  case 404: return "Not Found";
+  case 405: return "Method Not Allowed";
+  case 406: return "Not Acceptable";
+  case 407: return "Proxy Authentication Required";
+  case 408: return "Request Timeout";
+  case 410: return "Gone";
+  case 429: return "Too Many Requests";
+  case 500: return "Internal Server Error";
+  case 501: return "Not Implemented";
+  case 502: return "Bad Gateway";
+  case 503: return "Service Unavailable";
+  case 504: return "Gateway Timeout";
+  default: return "";
+  }
+}
+
+std::string secondsText(std::chrono::seconds duration) {
+  long long count = duration.count();
+  return std::to_string(count) + (count == 1 ? " second" : " seconds");
+}
+
+} // namespace
+
+RemoteResource::Options::Options()
+    : maxRedirects(defaultMaxRedirects), connectTimeout(defaultConnectTimeout),
+      stallTimeout(defaultStallTimeout), maxBufferedBytes(defaultMaxBufferedBytes) {}
+
+/// The libcurl state of one resource and the callbacks that fill it.
+struct RemoteResource::Transfer {
+  Options options;
+  std::string requestedUrl;
+
+  // The multi handle is declared first so that it is destroyed last, after
+  // the easy handle has been taken out of it and cleaned up.
+  MultiPtr multi;
+  EasyPtr easy;
+  bool attached = false;
+  char curlError[CURL_ERROR_SIZE] = {};
+
+  // The response whose headers are being received.
+  bool inHeaders = false;
+  long lineStatus = 0;
+  std::string reason;
+  bool hasLocation = false;
+  bool finalHeadersIn = false;
+
+  // Body bytes received, not yet read: body[readPosition, body.size()).
+  std::vector<char> body;
+  std::size_t readPosition = 0;
+  bool paused = false;
+
+  bool finished = false;
+  bool failed = false;
+  std::string error;
+  std::string finalUrl;
+  long status = 0;
+
+  Transfer(const std::string& url, const Options& chosen) : options(chosen), requestedUrl(url), finalUrl(url) {
+    options.maxBufferedBytes = std::max<std::size_t>(options.maxBufferedBytes, CURL_MAX_WRITE_SIZE);
+  }
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+  ~Transfer() {
+    if (attached) {
+      curl_multi_remove_handle(multi.get(), easy.get());
+    }
+  }
+
+  std::size_t buffered() const { return body.size() - readPosition; }
+  bool ended() const { return finished || failed; }
+
+  void fail(const std::string& text) {
+    if (!failed) {
+      failed = true;
+      error = text;
+    }
+  }
+
+  void start() {
+    std::string scheme = schemeOf(requestedUrl);
+    if (scheme.empty()) {
+      fail("not a URL with an http or https scheme");
+      return;
+    }
+    if (scheme != "http" && scheme != "https") {
+      fail("unsupported URL scheme \"" + scheme + "\" (only http and https are fetched)");
+      return;
+    }
+    if (!curlInitialised()) {
+      fail("libcurl could not be initialised");
+      return;
+    }
+    multi.reset(curl_multi_init());
+    easy.reset(curl_easy_init());
+    if (!multi || !easy) {
+      fail("libcurl could not create a transfer");
+      return;
+    }
+    CURLcode result = configure();
+    if (result != CURLE_OK) {
+      fail(std::string("libcurl refused a setting: ") + curl_easy_strerror(result));
+      return;
+    }
+    if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
+      fail("libcurl could not start the transfer");
+      return;
+    }
+    attached = true;
+    drive([this] { return finalHeadersIn; });
+    if (!failed) {
+      acceptFinalResponse();
+    }
+  }
+
+  CURLcode configure() {
+    CURL* handle = easy.get();
+    CURLcode result = CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+      if (result == CURLE_OK) {
+        result = curl_easy_setopt(handle, option, value);
+      }
+    };
+    set(CURLOPT_URL, requestedUrl.c_str());
+    set(CURLOPT_PROTOCOLS_STR, allowedProtocols);
+    set(CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, options.maxRedirects);
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
+    set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+    set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
+    set(CURLOPT_USERAGENT, userAgent);
+    set(CURLOPT_ACCEPT_ENCODING, acceptedEncodings);
+    set(CURLOPT_NOSIGNAL, 1L);
+    // A proxy's CONNECT answer would otherwise look like the first response.
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    set(CURLOPT_ERRORBUFFER, curlError);
+    set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    set(CURLOPT_WRITEDATA, this);
+    return result;
+  }
+
+  // Runs libcurl until done() holds or the transfer has ended.
+  template <typename Done>
+  void drive(Done done) {
+    while (!ended()) {
+      int running = 0;
+      CURLMcode code = curl_multi_perform(multi.get(), &running);
+      if (code == CURLM_OK) {
+        collectResult();
+        if (done() || ended()) {
+          return;
+        }
+        code = curl_multi_poll(multi.get(), nullptr, 0, pollIntervalMilliseconds, nullptr);
+      }
+      if (code != CURLM_OK) {
+        fail(std::string("transfer failed: ") + curl_multi_strerror(code));
+      }
+    }
+  }
+
+  void collectResult() {
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+      if (message->msg != CURLMSG_DONE || message->easy_handle != easy.get()) {
+        continue;
+      }
+      if (message->data.result == CURLE_OK) {
+        finished = true;
+        finalHeadersIn = true;
+      } else {
+        fail(describe(message->data.result));
+      }
+    }
+  }
+
+  // Called once the headers of the response that carries the body are in.
+  void acceptFinalResponse() {
+    char* effectiveUrl = nullptr;
+    if (curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK && effectiveUrl != nullptr) {
+      finalUrl = effectiveUrl;
+    }
+    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200 || status >= 300) {
+      std::string phrase = reason.empty() ? standardReason(status) : reason;
+      fail("HTTP status " + std::to_string(status) + (phrase.empty() ? "" : " (" + phrase + ")"));
+      // What the server sent along is its error page, not the resource.
+      body.clear();
+      readPosition = 0;
+    }
+  }
+
+  std::string describe(CURLcode result) const {
+    std::string detail = curlError[0] != '\0' ? curlError : curl_easy_strerror(result);
+    switch (result) {
+    case CURLE_COULDNT_CONNECT: {
+      long osError = 0;
+      curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &osError);
+      return osError == ECONNREFUSED ? "connection refused" : "cannot connect: " + detail;
+    }
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "host not found: " + hostOf(currentUrl());
+    case CURLE_OPERATION_TIMEDOUT:
+      return connected() ? "timeout: no data for " + secondsText(options.stallTimeout)
+                         : "connect timeout: no connection within " + secondsText(options.connectTimeout);
+    case CURLE_TOO_MANY_REDIRECTS:
+      return "too many redirects (more than " + std::to_string(options.maxRedirects) + ")";
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return "TLS certificate verification failed: " + detail;
+    case CURLE_SSL_CONNECT_ERROR:
+      return "TLS handshake failed: " + detail;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return "unsupported URL scheme (only http and https are fetched): " + detail;
+    case CURLE_URL_MALFORMAT:
+      return "malformed URL: " + detail;
+    default:
+      return "transfer failed: " + detail;
+    }
+  }
+
+  std::string currentUrl() const {
+    char* url = nullptr;
+    if (curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr) {
+      return url;
+    }
+    return requestedUrl;
+  }
+
+  // Whether the last connection got through, TLS handshake included.
+  bool connected() const {
+    curl_off_t connectTime = 0;
+    curl_off_t handshakeTime = 0;
+    char* scheme = nullptr;
+    curl_easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
+    curl_easy_getinfo(easy.get(), CURLINFO_APPCONNECT_TIME_T, &handshakeTime);
+    curl_easy_getinfo(easy.get(), CURLINFO_SCHEME, &scheme);
+    bool secure = scheme != nullptr && toLower(scheme) == "https";
+    return connectTime > 0 && (!secure || handshakeTime > 0);
+  }
+
+  void resume() {
+    if (paused) {
+      paused = false;
+      // May deliver the data held back at once, through onBody.
+      CURLcode result = curl_easy_pause(easy.get(), CURLPAUSE_CONT);
+      if (result != CURLE_OK) {
+        fail(describe(result));
+      }
+    }
+  }
+
+  long read(char* buffer, std::size_t size) {
+    if (size == 0) {
+      return failed && buffered() == 0 ? -1 : 0;
+    }
+    while (buffered() == 0) {
+      if (failed) {
+        return -1;
+      }
+      if (finished) {
+        return 0;
+      }
+      resume();
+      drive([this] { return buffered() > 0; });
+    }
+    std::size_t count = std::min({size, buffered(), static_cast<std::size_t>(LONG_MAX)});
+    std::memcpy(buffer, body.data() + readPosition, count);
+    readPosition += count;
+    if (readPosition == body.size()) {
+      body.clear();
+      readPosition = 0;
+    }
+    return static_cast<long>(count);
+  }
+
+  // Header lines of every response, redirects included; a blank line ends
+  // one response's headers.
+  static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* context) noexcept {
+    Transfer& transfer = *static_cast<Transfer*>(context);
+    std::size_t length = size * count;
+    try {
+      transfer.takeHeaderLine(std::string_view(data, length));
+    } catch (...) {
+      return 0;
+    }
+    return length;
+  }
+
+  void takeHeaderLine(std::string_view line) {
+    if (line.substr(0, 5) == "HTTP/") {
+      inHeaders = true;
+      hasLocation = false;
+      reason.clear();
+      lineStatus = 0;
+      std::size_t codeStart = line.find(' ');
+      if (codeStart != std::string_view::npos) {
+        std::size_t position = codeStart + 1;
+        while (position < line.size() && std::isdigit(static_cast<unsigned char>(line[position]))) {
+          lineStatus = lineStatus * 10 + (line[position] - '0');
+          ++position;
+        }
+        std::size_t reasonEnd = line.find_last_not_of("\r\n");
+        if (position < line.size() && line[position] == ' ' && reasonEnd != std::string_view::npos &&
+            reasonEnd > position) {
+          reason = std::string(line.substr(position + 1, reasonEnd - position));
+          reason.erase(reason.find_last_not_of(' ') + 1);
+        }
+      }
+    } else if (!inHeaders) {
+      // Trailers after a chunked body.
+    } else if (line == "\r\n" || line == "\n") {
+      inHeaders = false;
+      bool informational = lineStatus >= 100 && lineStatus < 200;
+      bool followed = lineStatus >= 300 && lineStatus < 400 && hasLocation;
+      if (!informational && !followed) {
+        finalHeadersIn = true;
+      }
+    } else if (toLower(line.substr(0, 9)) == "location:") {
+      hasLocation = true;
+    }
+  }
+
+  static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) noexcept {
+    Transfer& transfer = *static_cast<Transfer*>(context);
+    std::size_t length = size * count;
+    if (!transfer.finalHeadersIn || transfer.failed) {
+      return length;
+    }
+    if (transfer.buffered() > 0 && transfer.buffered() + length > transfer.options.maxBufferedBytes) {
+      transfer.paused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    try {
+      if (transfer.readPosition > 0) {
+        transfer.body.erase(transfer.body.begin(), transfer.body.begin() + transfer.readPosition);
+        transfer.readPosition = 0;
+      }
+      transfer.body.insert(transfer.body.end(), data, data + length);
+    } catch (...) {
+      return 0;
+    }
+    return length;
+  }
+};
+
+RemoteResource::RemoteResource(const std::string& url, const Options& options)
+    : transfer(std::make_unique<Transfer>(url, options)) {
+  transfer->start();
+}
+
+RemoteResource::~RemoteResource() = default;
+
+long RemoteResource::read(char* buffer, std::size_t size) { return transfer->read(buffer, size); }
+
+bool RemoteResource::failed() const { return transfer->failed; }
+
+const std::string& RemoteResource::errorText() const { return transfer->error; }
+
+const std::string& RemoteResource::finalUrl() const { return transfer->finalUrl; }
+
+long RemoteResource::status() const { return transfer->status; }
+
+std::size_t RemoteResource::bufferedSize() const { return transfer->buffered(); }
+
+} // namespace platform::xml

@@ -1,0 +1,71 @@
+// One http:// or https:// resource, fetched with libcurl and read as a stream.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string>
+
+namespace platform::xml {
+
+/// One http or https resource whose body is pulled through read(). The
+/// constructor performs the request until the headers of the final response
+/// (after redirects) are in, so finalUrl() and status() are known before the
+/// first read. The body stays in the network until read: the resource never
+/// holds more than Options::maxBufferedBytes of it, whatever its size.
+///
+/// Failures never leave as exceptions (only std::bad_alloc may): failed()
+/// turns true and errorText() says what went wrong, without the URL, e.g.
+/// "HTTP status 404 (Not Found)", "connection refused", "host not found: h",
+/// "timeout: no data for 30 seconds", "too many redirects (more than 5)",
+/// "TLS certificate verification failed: <libcurl's detail>",
+/// "unsupported URL scheme \"ftp\" (only http and https are fetched)".
+/// A final status other than 2xx is a failure.
+///
+/// libcurl is initialised on the first construction only, so a run that
+/// never fetches a URL never pays for it.
+class RemoteResource {
+public:
+  /// Limits of one transfer. A default-constructed Options holds the
+  /// shipped values; only tests change them.
+  struct Options {
+    Options();
+
+    /// Redirects followed before the transfer fails.
+    long maxRedirects;
+    /// Longest wait for the connection, TLS handshake included.
+    std::chrono::seconds connectTimeout;
+    /// Longest time without a byte received before the transfer fails.
+    std::chrono::seconds stallTimeout;
+    /// Most body bytes held at once (raised to libcurl's delivery size,
+    /// 16 KiB, if lower).
+    std::size_t maxBufferedBytes;
+  };
+
+  explicit RemoteResource(const std::string& url, const Options& options = Options());
+  RemoteResource(const RemoteResource&) = delete;
+  RemoteResource& operator=(const RemoteResource&) = delete;
+  ~RemoteResource();
+
+  /// Copies up to size bytes of the body into buffer, waiting for the
+  /// network if none are held. Returns the count copied, 0 at the end of the
+  /// body, or -1 once the transfer has failed (body bytes received before the
+  /// failure are returned first). A size of 0 reads nothing.
+  long read(char* buffer, std::size_t size);
+
+  bool failed() const;
+  /// Empty unless failed().
+  const std::string& errorText() const;
+  /// The URL of the final response, after redirects.
+  const std::string& finalUrl() const;
+  /// The final response's HTTP status, 0 when none arrived.
+  long status() const;
+  /// Body bytes received and not yet read.
+  std::size_t bufferedSize() const;
+
+private:
+  struct Transfer;
+  std::unique_ptr<Transfer> transfer;
+};
+
+} // namespace platform::xml

@@ -1,0 +1,191 @@
+#include "platform/xml/RemoteResource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "support/LoopbackPort.h"
+#include "support/LoopbackServer.h"
+
+namespace {
+
+using platform::xml::RemoteResource;
+using testsupport::LoopbackPort;
+using testsupport::LoopbackServer;
+
+constexpr std::size_t readSize = 4000; // what libxml2 asks for at a time
+
+class RemoteResourceTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    // The loopback server must be reached directly, whatever the machine's set-up.
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+      unsetenv(name);
+    }
+    server = std::make_unique<LoopbackServer>();
+  }
+  static void TearDownTestSuite() { server.reset(); }
+
+  static std::string readAll(RemoteResource& resource) {
+    std::string body;
+    char buffer[readSize];
+    long count = 0;
+    while ((count = resource.read(buffer, sizeof buffer)) > 0) {
+      body.append(buffer, static_cast<std::size_t>(count));
+    }
+    EXPECT_EQ(0, count) << resource.errorText();
+    return body;
+  }
+
+  static std::unique_ptr<LoopbackServer> server;
+};
+
+std::unique_ptr<LoopbackServer> RemoteResourceTest::server;
+
+TEST_F(RemoteResourceTest, BodyArrivesCompleteAndInOrder) {
+  RemoteResource resource(server->url("/bytes/100003"));
+  ASSERT_FALSE(resource.failed()) << resource.errorText();
+  EXPECT_EQ(200, resource.status());
+  EXPECT_EQ(server->url("/bytes/100003"), resource.finalUrl());
+
+  std::string body = readAll(resource);
+  ASSERT_EQ(100003u, body.size());
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    ASSERT_EQ(static_cast<char>(i % 251), body[i]) << "at byte " << i;
+  }
+  char buffer[16];
+  EXPECT_EQ(0, resource.read(buffer, sizeof buffer)) << "the end stays the end";
+  EXPECT_TRUE(resource.errorText().empty());
+}
+
+TEST_F(RemoteResourceTest, LargeBodyNeverHeldBeyondTheBufferLimit) {
+  const std::size_t size = 50 * 1024 * 1024;
+  const std::size_t limit = RemoteResource::Options().maxBufferedBytes;
+  RemoteResource resource(server->url("/bytes/" + std::to_string(size)));
+  ASSERT_FALSE(resource.failed()) << resource.errorText();
+
+  std::size_t total = 0;
+  std::size_t mostBuffered = resource.bufferedSize();
+  char buffer[readSize];
+  long count = 0;
+  while ((count = resource.read(buffer, sizeof buffer)) > 0) {
+    for (long i = 0; i < count; ++i) {
+      ASSERT_EQ(static_cast<char>((total + i) % 251), buffer[i]) << "at byte " << total + i;
+    }
+    total += static_cast<std::size_t>(count);
+    mostBuffered = std::max(mostBuffered, resource.bufferedSize());
+  }
+  EXPECT_EQ(0, count) << resource.errorText();
+  EXPECT_EQ(size, total);
+  EXPECT_LE(mostBuffered, limit);
+  EXPECT_GT(mostBuffered, 0u);
+  EXPECT_LT(limit, size / 100) << "the limit itself must be small";
+}
+
+TEST_F(RemoteResourceTest, RedirectsAreFollowedAndTheFinalUrlReported) {
+  RemoteResource resource(server->url("/redirect?to=%2Fredirect%3Fto%3D%252Fbytes%252F10"));
+  ASSERT_FALSE(resource.failed()) << resource.errorText();
+  EXPECT_EQ(server->url("/bytes/10"), resource.finalUrl());
+  EXPECT_EQ(200, resource.status());
+  EXPECT_EQ(10u, readAll(resource).size());
+}
+
+TEST_F(RemoteResourceTest, RedirectLoopFailsAsTooManyRedirects) {
+  RemoteResource resource(server->url("/loop"));
+  ASSERT_TRUE(resource.failed());
+  EXPECT_EQ("too many redirects (more than 5)", resource.errorText());
+  char buffer[16];
+  EXPECT_EQ(-1, resource.read(buffer, sizeof buffer));
+}
+
+TEST_F(RemoteResourceTest, ErrorStatusFailsWithStatusAndReasonAndNoBody) {
+  RemoteResource missing(server->url("/status/404"));
+  ASSERT_TRUE(missing.failed());
+  EXPECT_EQ("HTTP status 404 (Not Found)", missing.errorText());
+  EXPECT_EQ(404, missing.status());
+  char buffer[16];
+  EXPECT_EQ(-1, missing.read(buffer, sizeof buffer)) << "the error page is not the resource";
+
+  RemoteResource broken(server->url("/status/503"));
+  EXPECT_EQ("HTTP status 503 (Service Unavailable)", broken.errorText());
+
+  RemoteResource redirected(server->url("/redirect?to=%2Fstatus%2F410"));
+  EXPECT_EQ("HTTP status 410 (Gone)", redirected.errorText());
+  EXPECT_EQ(server->url("/status/410"), redirected.finalUrl());
+}
+
+TEST_F(RemoteResourceTest, BodyCutShortFailsAfterTheBytesThatArrived) {
+  RemoteResource resource(server->url("/truncated"));
+  ASSERT_FALSE(resource.failed()) << resource.errorText();
+  std::string body;
+  char buffer[readSize];
+  long count = 0;
+  while ((count = resource.read(buffer, sizeof buffer)) > 0) {
+    body.append(buffer, static_cast<std::size_t>(count));
+  }
+  EXPECT_EQ(-1, count) << "a short body must not read as a complete one";
+  EXPECT_EQ(100u, body.size());
+  EXPECT_TRUE(resource.failed());
+  EXPECT_EQ(0u, resource.errorText().rfind("transfer failed: ", 0)) << resource.errorText();
+}
+
+TEST_F(RemoteResourceTest, ClosedPortIsConnectionRefused) {
+  LoopbackPort closed(LoopbackPort::Behaviour::refusing);
+  RemoteResource resource("http://127.0.0.1:" + std::to_string(closed.port()) + "/doc.xml");
+  ASSERT_TRUE(resource.failed());
+  EXPECT_EQ("connection refused", resource.errorText());
+}
+
+TEST_F(RemoteResourceTest, SilentServerTimesOutInsteadOfHanging) {
+  LoopbackPort silent(LoopbackPort::Behaviour::silent);
+  const std::string address = "127.0.0.1:" + std::to_string(silent.port()) + "/doc.xml";
+  RemoteResource::Options options;
+  options.stallTimeout = std::chrono::seconds(1);
+  options.connectTimeout = std::chrono::seconds(1);
+
+  RemoteResource plain("http://" + address, options);
+  ASSERT_TRUE(plain.failed());
+  EXPECT_EQ("timeout: no data for 1 second", plain.errorText());
+
+  // The TCP connection is accepted by the kernel; the TLS handshake never ends.
+  RemoteResource secure("https://" + address, options);
+  ASSERT_TRUE(secure.failed());
+  EXPECT_EQ("connect timeout: no connection within 1 second", secure.errorText());
+}
+
+TEST_F(RemoteResourceTest, SelfSignedCertificateFailsVerification) {
+  LoopbackServer secureServer(LoopbackServer::Transport::httpsSelfSigned);
+  RemoteResource resource(secureServer.url("/bytes/10"));
+  ASSERT_TRUE(resource.failed());
+  const std::string prefix = "TLS certificate verification failed: ";
+  EXPECT_EQ(0u, resource.errorText().rfind(prefix, 0)) << resource.errorText();
+  EXPECT_NE(std::string::npos, resource.errorText().find("self-signed certificate", prefix.size()))
+      << "libcurl's detail is kept: " << resource.errorText();
+}
+
+TEST_F(RemoteResourceTest, OtherSchemesAreRefusedAlsoAfterARedirect) {
+  RemoteResource ftp("ftp://127.0.0.1/doc.xml");
+  EXPECT_EQ("unsupported URL scheme \"ftp\" (only http and https are fetched)", ftp.errorText());
+  RemoteResource file("FILE:///etc/hostname");
+  EXPECT_EQ("unsupported URL scheme \"file\" (only http and https are fetched)", file.errorText());
+  RemoteResource noScheme("127.0.0.1/doc.xml");
+  EXPECT_TRUE(noScheme.failed());
+
+  RemoteResource redirected(server->url("/redirect?to=file%3A%2F%2F%2Fetc%2Fhostname"));
+  ASSERT_TRUE(redirected.failed());
+  EXPECT_EQ(0u, redirected.errorText().rfind("unsupported URL scheme", 0)) << redirected.errorText();
+}
+
+TEST_F(RemoteResourceTest, RequestNamesVexlorAndCompressedBodiesArriveDecoded) {
+  RemoteResource resource(server->url("/headers"));
+  ASSERT_FALSE(resource.failed()) << resource.errorText();
+  std::string echo = readAll(resource);
+  EXPECT_EQ(0u, echo.find("User-Agent: Vexlor/")) << echo;
+  EXPECT_NE(std::string::npos, echo.find("\nAccept-Encoding: ")) << echo;
+  EXPECT_NE(std::string::npos, echo.find("gzip")) << echo;
+  EXPECT_NE(std::string::npos, echo.find("deflate")) << echo;
+}
+
+} // namespace
