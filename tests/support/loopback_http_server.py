@@ -21,6 +21,7 @@ import argparse
 import gzip
 import http.server
 import os
+import shutil
 import ssl
 import subprocess
 import sys
@@ -105,12 +106,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_error(404)
             return
         with open(full, "rb") as file:
-            body = file.read()
-        self.send_response(200)
-        self.send_header("Content-Type", "application/xml")
-        self.send_header("Content-Length", str(len(body)))
-        self.end_headers()
-        self.wfile.write(body)
+            self.send_response(200)
+            self.send_header("Content-Type", "application/xml")
+            self.send_header("Content-Length", str(os.fstat(file.fileno()).st_size))
+            self.end_headers()
+            shutil.copyfileobj(file, self.wfile, CHUNK)
 
 
 def main():
