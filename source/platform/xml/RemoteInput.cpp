@@ -81,7 +81,8 @@ bool isRemoteUrl(const std::string& url) {
   return startsWithIgnoringCase("http://") || startsWithIgnoringCase("https://");
 }
 
-xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url, TransportErrorSink& sink) noexcept {
+xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url,
+                                TransportErrorSink& sink) noexcept {
   try {
     auto stream = std::make_unique<RemoteStream>(url, sink);
     if (stream->resource.failed()) {

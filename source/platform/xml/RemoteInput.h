@@ -30,6 +30,7 @@ bool isRemoteUrl(const std::string& url);
 /// reason) and returns null. A read failure later also goes to the sink (the
 /// sink must outlive the input); libxml2 then sees the end of the input.
 /// Nothing is thrown, whatever the sink does.
-_xmlParserInput* openRemoteInput(_xmlParserCtxt* context, const std::string& url, TransportErrorSink& sink) noexcept;
+_xmlParserInput* openRemoteInput(_xmlParserCtxt* context, const std::string& url,
+                                 TransportErrorSink& sink) noexcept;
 
 } // namespace platform::xml

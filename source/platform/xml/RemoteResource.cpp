@@ -93,7 +93,8 @@ std::string schemeOf(const std::string& url) {
 std::string hostOf(const std::string& url) {
   UrlPtr parsed(curl_url());
   char* host = nullptr;
-  if (parsed && curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+  if (parsed &&
+      curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
       curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK) {
     CurlTextPtr owned(host);
     return host;
@@ -166,7 +167,8 @@ struct RemoteResource::Transfer {
   std::string finalUrl;
   long status = 0;
 
-  Transfer(const std::string& url, const Options& chosen) : options(chosen), requestedUrl(url), finalUrl(url) {
+  Transfer(const std::string& url, const Options& chosen)
+      : options(chosen), requestedUrl(url), finalUrl(url) {
     options.maxBufferedBytes = std::max<std::size_t>(options.maxBufferedBytes, CURL_MAX_WRITE_SIZE);
   }
   Transfer(const Transfer&) = delete;
@@ -290,10 +292,7 @@ struct RemoteResource::Transfer {
 
   // Called once the headers of the response that carries the body are in.
   void acceptFinalResponse() {
-    char* effectiveUrl = nullptr;
-    if (curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &effectiveUrl) == CURLE_OK && effectiveUrl != nullptr) {
-      finalUrl = effectiveUrl;
-    }
+    finalUrl = currentUrl();
     curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
       std::string phrase = reason.empty() ? standardReason(status) : reason;
