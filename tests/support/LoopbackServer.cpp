@@ -68,7 +68,8 @@ LoopbackServer::LoopbackServer(Transport transport)
   std::string root = directory + "/root";
   std::filesystem::create_directory(root);
   std::vector<std::string> arguments = {
-      "python3", std::string(VEXLOR_TEST_SUPPORT_DIR) + "/loopback_http_server.py", "--root", root};
+      "python3", std::string(VEXLOR_TEST_SUPPORT_DIR) + "/loopback_http_server.py",
+      "--root", root, "--parent", std::to_string(getpid())};
   if (tls) {
     arguments.push_back("--tls");
     arguments.push_back(directory);

@@ -9,7 +9,8 @@ namespace testsupport {
 /// A python3 HTTP (or HTTPS) server on 127.0.0.1 and an ephemeral port,
 /// running tests/support/loopback_http_server.py (see its routes there), with
 /// its own temporary directory whose files it serves by path. It listens once
-/// the constructor returns and is terminated by the destructor.
+/// the constructor returns and is terminated by the destructor (or, should
+/// the test process die first, ends by itself within a second).
 /// The target compiling this file defines VEXLOR_TEST_SUPPORT_DIR as the
 /// absolute path of tests/support.
 class LoopbackServer {

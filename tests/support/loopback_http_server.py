@@ -15,7 +15,8 @@ fixed routes produce the responses the network tests need:
                       gzip-compressed when the client accepts gzip
 
 With --tls DIR it makes a self-signed certificate for 127.0.0.1 in DIR
-(openssl) and serves https.
+(openssl) and serves https. It ends by itself when its parent process (or
+the process --parent names) is no longer its parent.
 """
 import argparse
 import gzip
@@ -25,6 +26,7 @@ import shutil
 import ssl
 import subprocess
 import sys
+import threading
 import time
 import urllib.parse
 
@@ -113,10 +115,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
             shutil.copyfileobj(file, self.wfile, CHUNK)
 
 
+def exit_with_parent(parent):
+    # A test that crashes never stops its server; this does.
+    while os.getppid() == parent:
+        time.sleep(1)
+    os._exit(0)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root")
     parser.add_argument("--tls")
+    parser.add_argument("--parent", type=int, default=os.getppid())
     arguments = parser.parse_args()
 
     Handler.root = arguments.root
@@ -133,6 +143,7 @@ def main():
         context.load_cert_chain(certificate, key)
         server.socket = context.wrap_socket(server.socket, server_side=True)
 
+    threading.Thread(target=exit_with_parent, args=(arguments.parent,), daemon=True).start()
     print("port %d" % server.server_address[1], flush=True)
     server.serve_forever()
 
