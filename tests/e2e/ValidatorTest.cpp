@@ -1,0 +1,312 @@
+// Runs the built vexlor binary and checks standard output, standard error and
+// the exit code byte for byte. Documents are named relative to the fixtures
+// folder, which is the binary's working directory unless a test says otherwise.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/ScratchDirectory.h"
+#include "support/ProcessRunner.h"
+
+namespace {
+
+using testsupport::ProcessOptions;
+using testsupport::ProcessResult;
+using testsupport::ProcessRunner;
+
+const std::string fixturesDirectory = VEXLOR_E2E_FIXTURES;
+const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
+const std::string usage =
+    "Usage: vexlor.exe url/file\n"
+    "Example 1: vexlor.exe c:\\test.xml\n"
+    "Example 2: vexlor.exe https://vexlor.dev/samples/order.xml\n";
+const std::string componentName = "Vexlor XML component";
+const int failureExit = 255;
+
+ProcessResult runVexlor(const std::vector<std::string>& arguments,
+                        const ProcessOptions& options = {}) {
+  ProcessOptions effective = options;
+  if (effective.workingDirectory.empty())
+    effective.workingDirectory = fixturesDirectory;
+  ProcessResult result = ProcessRunner::run(VEXLOR_BINARY, arguments, effective);
+  EXPECT_FALSE(result.timedOut) << "vexlor did not finish in time";
+  return result;
+}
+
+/// The report of a document that did not load or validate: errors holds the
+/// component's lines, each "LOCATION:LINE:COLUMN: MESSAGE".
+std::string failureReport(const std::string& argument, const std::vector<std::string>& errors) {
+  std::string description;
+  for (const std::string& error : errors)
+    description += error + "\n";
+  return "Problems validating url/file: " + argument + "\nCOM Exception, Description: " +
+         description + " Source: '" + componentName + "\n";
+}
+
+void expectValid(const std::string& argument, const ProcessOptions& options = {}) {
+  ProcessResult result = runVexlor({argument}, options);
+  EXPECT_EQ(banner + "OK-" + argument + "\n", result.standardOutput);
+  EXPECT_EQ("", result.standardError);
+  EXPECT_EQ(0, result.exitCode);
+}
+
+void expectRejected(const std::string& argument, const std::vector<std::string>& errors,
+                    const ProcessOptions& options = {}) {
+  ProcessResult result = runVexlor({argument}, options);
+  EXPECT_EQ(banner, result.standardOutput);
+  EXPECT_EQ(failureReport(argument, errors), result.standardError);
+  EXPECT_EQ(failureExit, result.exitCode);
+}
+
+// --- The command line ------------------------------------------------------
+
+TEST(CommandLine, NoArgumentPrintsUsageAndFails) {
+  ProcessResult result = runVexlor({});
+  EXPECT_EQ(banner, result.standardOutput);
+  EXPECT_EQ(usage, result.standardError);
+  EXPECT_EQ(failureExit, result.exitCode);
+}
+
+TEST(CommandLine, TwoArgumentsPrintUsageWithoutValidatingEither) {
+  ProcessResult result = runVexlor({"wf/plain.xml", "wf/not-well-formed.xml"});
+  EXPECT_EQ(banner, result.standardOutput);
+  EXPECT_EQ(usage, result.standardError);
+  EXPECT_EQ(failureExit, result.exitCode);
+}
+
+TEST(CommandLine, EmptyArgumentIsLoadedAndRejected) {
+  expectRejected("", {":0:0: failed to load an external entity: it has no system identifier"});
+}
+
+TEST(CommandLine, MissingFileIsRejected) {
+  expectRejected("no-such-file.xml",
+                 {"no-such-file.xml:0:0: failed to load \"no-such-file.xml\": No such file or "
+                  "directory"});
+}
+
+TEST(CommandLine, DirectoryIsRejected) {
+  expectRejected("dtd", {"dtd:0:0: failed to load \"dtd\": it is a directory"});
+}
+
+TEST(CommandLine, FileUrlIsLoadedLikeAPath) {
+  expectValid("file://" + fixturesDirectory + "/dtd/order-valid.xml");
+}
+
+TEST(CommandLine, AbsolutePathIsEchoedAndNamesTheErrors) {
+  const std::string path = fixturesDirectory + "/wf/not-well-formed.xml";
+  expectRejected(path, {path + ":5:9: Opening and ending tag mismatch: item line 4 and order",
+                        path + ":6:1: Premature end of data in tag order line 2"});
+}
+
+// --- Documents without a grammar ---------------------------------------------
+
+TEST(WellFormedness, DocumentWithoutGrammarIsCheckedForWellFormednessOnly) {
+  expectValid("wf/plain.xml");
+}
+
+TEST(WellFormedness, MismatchedTagsAreReportedWithTheirPositions) {
+  expectRejected("wf/not-well-formed.xml",
+                 {"wf/not-well-formed.xml:5:9: Opening and ending tag mismatch: item line 4 and order",
+                  "wf/not-well-formed.xml:6:1: Premature end of data in tag order line 2"});
+}
+
+TEST(WellFormedness, EmptyFileIsRejected) {
+  expectRejected("wf/empty.xml", {"wf/empty.xml:1:1: Document is empty"});
+}
+
+TEST(WellFormedness, UndeclaredPrefixIsANamespaceError) {
+  expectRejected("ns/undeclared-prefix.xml",
+                 {"ns/undeclared-prefix.xml:4:22: Namespace prefix o on item is not defined"});
+}
+
+TEST(WellFormedness, EntityExpansionBombIsStopped) {
+  expectRejected("limits/entity-bomb.xml",
+                 {"limits/entity-bomb.xml:1:5: Detected an entity reference loop",
+                  "limits/entity-bomb.xml:15:11: Detected an entity reference loop"});
+}
+
+TEST(WellFormedness, NestingDeeperThan256LevelsIsRejected) {
+  expectRejected("limits/deep-nesting.xml",
+                 {"limits/deep-nesting.xml:2:772: Excessive depth in document: 256 use "
+                  "XML_PARSE_HUGE option"});
+}
+
+// --- DTD validation -------------------------------------------------------------
+
+TEST(DtdValidation, ValidDocumentWithExternalSubsetInAnotherFolderPasses) {
+  expectValid("dtd/order-valid.xml");
+}
+
+TEST(DtdValidation, EveryFaultIsReportedOnceInDocumentOrder) {
+  expectRejected("dtd/order-invalid.xml",
+                 {"dtd/order-invalid.xml:5:18: Element item does not carry attribute sku",
+                  "dtd/order-invalid.xml:7:8: Element order content does not follow the DTD, "
+                  "Misplaced gift",
+                  "dtd/order-invalid.xml:7:8: No declaration for element gift",
+                  "dtd/order-invalid.xml:6:0: attribute ref line 6 references an unknown ID \"o2\""});
+}
+
+TEST(DtdValidation, ReportStopsAfterFiftyErrorsAndCountsTheRest) {
+  std::vector<std::string> errors;
+  for (int line = 5; line < 55; ++line) {
+    const int column = line < 14 ? 39 : 40; // after the record's attributes
+    errors.push_back("dtd/order-many-errors.xml:" + std::to_string(line) + ":" +
+                     std::to_string(column) +
+                     ": No declaration for attribute colour of element item");
+  }
+  errors.push_back("... and 10 more errors.");
+  expectRejected("dtd/order-many-errors.xml", errors);
+}
+
+TEST(DtdValidation, SyntaxErrorInExternalSubsetNamesTheSubset) {
+  expectRejected("dtd/broken-dtd.xml",
+                 {"dtds/broken.dtd:1:33: ContentDecl : ',' '|' or ')' expected"});
+}
+
+TEST(DtdValidation, MissingExternalSubsetIsAnError) {
+  expectRejected("dtd/missing-dtd.xml",
+                 {"dtd/missing-dtd.xml:2:46: failed to load \"dtds/no-such.dtd\": No such file or "
+                  "directory",
+                  "dtd/missing-dtd.xml:3:7: Validation failed: no DTD found !"});
+}
+
+// --- Schemas named by xsi hints ----------------------------------------------
+
+TEST(SchemaHints, ValidDocumentsPass) {
+  for (const char* document :
+       {"xsd/order-valid.xml", "xsd/two-namespaces-valid.xml", "xsd/catalog-valid.xml",
+        "xsd/note-valid.xml", "xsd/child-hint-valid.xml"}) {
+    SCOPED_TRACE(document);
+    expectValid(document);
+  }
+}
+
+TEST(SchemaHints, OneNamespaceSchemaLocationIsEnforced) {
+  expectRejected(
+      "xsd/order-invalid.xml",
+      {"xsd/order-invalid.xml:6:29: Element '{urn:vexlor:order}item', attribute 'qty': '-2' is "
+       "not a valid value of the atomic type 'xs:positiveInteger'.",
+       "xsd/order-invalid.xml:7:16: Element '{urn:vexlor:order}item': The attribute 'sku' is "
+       "required but missing."});
+}
+
+TEST(SchemaHints, EverySchemaOfATwoPairSchemaLocationIsEnforced) {
+  expectRejected("xsd/two-namespaces-invalid.xml",
+                 {"xsd/two-namespaces-invalid.xml:10:34: Element '{urn:vexlor:shipping}date': "
+                  "'next Tuesday' is not a valid value of the atomic type 'xs:date'."});
+}
+
+TEST(SchemaHints, IncludedAndImportedSchemasAreEnforced) {
+  expectRejected(
+      "xsd/catalog-invalid.xml",
+      {"xsd/catalog-invalid.xml:5:62: Element '{urn:vexlor:units}weight', attribute 'unit': "
+       "[facet 'enumeration'] The value 'lb' is not an element of the set {'g', 'kg'}.",
+       "xsd/catalog-invalid.xml:6:22: Element '{urn:vexlor:catalog}product', attribute 'sku': "
+       "[facet 'pattern'] The value 'b200' is not accepted by the pattern '[A-Z]-[0-9]{3}'."});
+}
+
+TEST(SchemaHints, NoNamespaceSchemaLocationIsEnforced) {
+  expectRejected("xsd/note-invalid.xml",
+                 {"xsd/note-invalid.xml:3:71: Element 'note', attribute 'priority': 'high' is "
+                  "not a valid value of the atomic type 'xs:int'.",
+                  "xsd/note-invalid.xml:4:8: Element 'body': This element is not expected. "
+                  "Expected is ( to )."});
+}
+
+// Disabled until the component composes one schema from both hint attributes
+// of one element: today the no-namespace schema is dropped, so the valid
+// document is rejected for its root.
+TEST(SchemaHints, DISABLED_BothHintAttributesOnOneElementAcceptAValidDocument) {
+  expectValid("xsd/mixed-hints-valid.xml");
+}
+
+TEST(SchemaHints, DISABLED_BothHintAttributesOnOneElementAreEnforced) {
+  expectRejected("xsd/mixed-hints-invalid.xml",
+                 {"xsd/mixed-hints-invalid.xml:9:26: Element '{urn:vexlor:shipping}date': "
+                  "'soon' is not a valid value of the atomic type 'xs:date'."});
+}
+
+TEST(SchemaHints, HintOnAnInnerElementIsEnforced) {
+  expectRejected("xsd/child-hint-invalid.xml",
+                 {"xsd/child-hint-invalid.xml:7:30: Element '{urn:vexlor:order}item', attribute "
+                  "'qty': '0' is not a valid value of the atomic type 'xs:positiveInteger'."});
+}
+
+TEST(SchemaHints, SchemaThatCannotBeLoadedIsAnError) {
+  expectRejected("xsd/missing-schema.xml",
+                 {"xsd/missing-schema.xml:3:58: failed to load \"xsd/schemas/no-such.xsd\": No "
+                  "such file or directory"});
+}
+
+TEST(SchemaHints, SchemaThatDoesNotCompileIsAnError) {
+  expectRejected("xsd/broken-schema.xml",
+                 {"xsd/schemas/broken.xsd:3:0: element decl. 'note', attribute 'type': The QName "
+                  "value 'NoSuchType' does not resolve to a(n) type definition."});
+}
+
+// --- A DOCTYPE and xsi hints together -----------------------------------------
+
+TEST(DtdAndSchema, DocumentValidAgainstBothPasses) {
+  expectValid("both/note-valid.xml");
+}
+
+TEST(DtdAndSchema, DtdIsEnforcedWhenTheSchemaAccepts) {
+  expectRejected("both/note-dtd-invalid.xml",
+                 {"both/note-dtd-invalid.xml:4:75: Value \"7\" for attribute priority of note is "
+                  "not among the enumerated set"});
+}
+
+TEST(DtdAndSchema, SchemaIsEnforcedWhenTheDtdAccepts) {
+  expectRejected("both/note-xsd-invalid.xml",
+                 {"both/note-xsd-invalid.xml:5:8: Element 'body': This element is not expected. "
+                  "Expected is ( to )."});
+}
+
+// --- Names and messages outside ASCII -----------------------------------------
+
+const std::string nonAsciiName = "commande-\xC3\xA9t\xC3\xA9-\xE2\x82\xAC.xml"; // commande-été-€.xml
+
+const std::string nonAsciiValid =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE commande [<!ELEMENT commande (#PCDATA)>]>\n"
+    "<commande>caf\xC3\xA9</commande>\n";
+
+const std::string nonAsciiInvalid =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<!DOCTYPE commande [<!ELEMENT commande (#PCDATA)>]>\n"
+    "<commande><r\xC3\xA9sum\xC3\xA9/></commande>\n";
+
+class NonAsciiNames : public ::testing::TestWithParam<const char*> {
+protected:
+  ProcessOptions inScratch() const {
+    ProcessOptions options;
+    options.workingDirectory = scratch.path();
+    options.environment = {{"LC_ALL", GetParam()}};
+    return options;
+  }
+
+  e2e::ScratchDirectory scratch;
+};
+
+TEST_P(NonAsciiNames, Utf8FileNameIsEchoedByteForByte) {
+  scratch.writeFile(nonAsciiName, nonAsciiValid);
+  expectValid(nonAsciiName, inScratch());
+}
+
+TEST_P(NonAsciiNames, Utf8FileNameAndElementNameSurviveInTheReport) {
+  scratch.writeFile(nonAsciiName, nonAsciiInvalid);
+  expectRejected(nonAsciiName,
+                 {nonAsciiName + ":3:18: Element commande was declared #PCDATA but contains "
+                                 "non text nodes",
+                  nonAsciiName + ":3:18: No declaration for element r\xC3\xA9sum\xC3\xA9"},
+                 inScratch());
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, NonAsciiNames, ::testing::Values("C", "C.UTF-8"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param) == "C" ? "CLocale" : "Utf8Locale";
+                         });
+
+} // namespace
