@@ -13,6 +13,7 @@
 #include <libxml/uri.h>
 
 #include "platform/xml/ErrorCollector.h"
+#include "platform/xml/RemoteInput.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -114,8 +115,14 @@ xmlParserInputPtr openLocal(const std::string& url, const std::string& path, xml
 }
 
 xmlParserInputPtr openRemote(const std::string& url, xmlParserCtxtPtr context) {
-  reportRefusal(context, url, "failed to load \"" + url + "\": http and https are not supported yet");
-  return nullptr;
+  if (context == nullptr) {
+    reportRefusal(context, url, "failed to load \"" + url + "\": no parser to read it");
+    return nullptr;
+  }
+  activeSession->openingRemote = context;
+  xmlParserInputPtr input = openRemoteInput(context, url, *activeSession);
+  activeSession->openingRemote = nullptr;
+  return input;
 }
 
 xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
@@ -131,7 +138,6 @@ xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr c
 
   std::string target = url != nullptr ? url : "";
   std::string scheme = schemeOf(target);
-  const bool remote = scheme == "http" || scheme == "https";
   const bool local = scheme.empty() || scheme == "file";
 
   struct stat status {};
@@ -149,7 +155,7 @@ xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr c
     reportRefusal(context, "", "failed to load an external entity: it has no system identifier");
     return nullptr;
   }
-  if (scheme == "http" || scheme == "https" || (remote && scheme.empty())) {
+  if (scheme == "http" || scheme == "https") {
     return openRemote(target, context);
   }
   if (!scheme.empty() && scheme != "file") {
@@ -179,5 +185,17 @@ EntityLoader::Scope::Scope(ErrorCollector& errors, bool externals, const Positio
 }
 
 EntityLoader::Scope::~Scope() { activeSession = previous; }
+
+void EntityLoader::Scope::transportFailed(const std::string& url, const std::string& reason) {
+  if (openingRemote != nullptr) {
+    reportRefusal(openingRemote, url, "failed to load \"" + url + "\": " + reason);
+    return;
+  }
+  // Cut off while being read: libxml2 takes that for the end of the input,
+  // so without this report a truncated resource could pass.
+  ValidationError error = position.here();
+  error.message = "failed to read \"" + url + "\": " + reason;
+  errors.add(std::move(error));
+}
 
 } // namespace platform::xml

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/xml/RemoteInput.h"
 #include "platform/xml/ValidationError.h"
 
 struct _xmlParserCtxt;
@@ -40,7 +41,8 @@ public:
   };
 
   /// Marks a load in progress on this thread for the lifetime of the scope.
-  class Scope {
+  /// It also receives the failures of the remote resources the load opens.
+  class Scope final : public TransportErrorSink {
   public:
     /// externals false: only the document itself may be opened; every
     /// external subset, entity and schema reads as empty.
@@ -49,11 +51,15 @@ public:
     Scope& operator=(const Scope&) = delete;
     ~Scope();
 
+    void transportFailed(const std::string& url, const std::string& reason) override;
+
     ErrorCollector& errors;
     bool externals;
     const Position& position;
     bool documentOpened = false;
     bool openingDocument = false;
+    /// The parser that asked for the remote resource being opened, if any.
+    _xmlParserCtxt* openingRemote = nullptr;
     /// The resources refused so far, as they were named.
     std::vector<std::string> refused;
 

@@ -7,6 +7,7 @@
 
 #include <libxml/SAX2.h>
 #include <libxml/parser.h>
+#include <libxml/hash.h>
 #include <libxml/parserInternals.h>
 #include <libxml/uri.h>
 #include <libxml/valid.h>
@@ -81,6 +82,7 @@ private:
                            int attributeCount, int defaultedCount, const xmlChar** attributes);
   static void endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                          const xmlChar* uri);
+  static void startDocument(void* context);
   static void characters(void* context, const xmlChar* data, int length);
   static void cdataBlock(void* context, const xmlChar* data, int length);
   static void ignoreComment(void*, const xmlChar*) {}
@@ -343,6 +345,20 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
   }
 }
 
+void Pass::startDocument(void* context) {
+  xmlSAX2StartDocument(context);
+  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+  // libxml2 would key these tables through the document's dictionary,
+  // whose lookups slow down sharply as millions of distinct IDs arrive;
+  // plain tables keep ID and IDREF tracking linear.
+  if (ctxt->myDoc != nullptr && ctxt->myDoc->ids == nullptr) {
+    ctxt->myDoc->ids = xmlHashCreate(0);
+  }
+  if (ctxt->myDoc != nullptr && ctxt->myDoc->refs == nullptr) {
+    ctxt->myDoc->refs = xmlHashCreate(0);
+  }
+}
+
 // No text nodes are built: the DTD stack and the schema layer see the text
 // as it streams by. Keeping entity content free of nodes also makes libxml2
 // parse every reference to an entity again, so each one is validated.
@@ -483,6 +499,7 @@ void Pass::run(const std::string& location) {
   xmlSAXHandler handler;
   std::memset(&handler, 0, sizeof handler);
   xmlSAXVersion(&handler, 2);
+  handler.startDocument = startDocument;
   handler.startElementNs = startElement;
   handler.endElementNs = endElement;
   handler.characters = characters;
