@@ -215,14 +215,13 @@ TEST(SchemaHints, NoNamespaceSchemaLocationIsEnforced) {
                   "Expected is ( to )."});
 }
 
-// Disabled until the component composes one schema from both hint attributes
-// of one element: today the no-namespace schema is dropped, so the valid
-// document is rejected for its root.
-TEST(SchemaHints, DISABLED_BothHintAttributesOnOneElementAcceptAValidDocument) {
+// Both hint attributes on one element: the no-namespace schema and the
+// namespaced ones apply together.
+TEST(SchemaHints, BothHintAttributesOnOneElementAcceptAValidDocument) {
   expectValid("xsd/mixed-hints-valid.xml");
 }
 
-TEST(SchemaHints, DISABLED_BothHintAttributesOnOneElementAreEnforced) {
+TEST(SchemaHints, BothHintAttributesOnOneElementAreEnforced) {
   expectRejected("xsd/mixed-hints-invalid.xml",
                  {"xsd/mixed-hints-invalid.xml:9:26: Element '{urn:vexlor:shipping}date': "
                   "'soon' is not a valid value of the atomic type 'xs:date'."});

@@ -137,6 +137,16 @@ xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr c
   }
 
   std::string target = url != nullptr ? url : "";
+  for (const auto& [name, text] : session->generated) {
+    if (name == target) {
+      xmlParserInputPtr input =
+          xmlNewStringInputStream(context, reinterpret_cast<const xmlChar*>(text.c_str()));
+      if (input != nullptr) {
+        input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(name.c_str())));
+      }
+      return input;
+    }
+  }
   std::string scheme = schemeOf(target);
   const bool local = scheme.empty() || scheme == "file";
 
@@ -185,6 +195,12 @@ EntityLoader::Scope::Scope(ErrorCollector& errors, bool externals, const Positio
 }
 
 EntityLoader::Scope::~Scope() { activeSession = previous; }
+
+std::string EntityLoader::Scope::addGeneratedSchema(const std::string& base, const std::string& text) {
+  std::string name = base.substr(0, base.find('#')) + "#schema-hints-" + std::to_string(generated.size() + 1);
+  generated.emplace_back(name, text);
+  return name;
+}
 
 void EntityLoader::Scope::transportFailed(const std::string& url, const std::string& reason) {
   if (openingRemote != nullptr) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/xml/RemoteInput.h"
@@ -53,6 +54,10 @@ public:
 
     void transportFailed(const std::string& url, const std::string& reason) override;
 
+    /// Makes text readable, for this load only, under the returned name: a
+    /// fragment of base, so relative references in text resolve against base.
+    std::string addGeneratedSchema(const std::string& base, const std::string& text);
+
     ErrorCollector& errors;
     bool externals;
     const Position& position;
@@ -62,6 +67,8 @@ public:
     _xmlParserCtxt* openingRemote = nullptr;
     /// The resources refused so far, as they were named.
     std::vector<std::string> refused;
+    /// Documents made by the load itself, by name.
+    std::vector<std::pair<std::string, std::string>> generated;
 
   private:
     Scope* previous;

@@ -32,6 +32,42 @@ bool isXsiHint(const xmlChar** attribute) {
           std::strcmp(text(attribute[0]), "noNamespaceSchemaLocation") == 0);
 }
 
+std::string escaped(const std::string& value) {
+  std::string out;
+  for (const char c : value) {
+    switch (c) {
+    case '&': out += "&amp;"; break;
+    case '<': out += "&lt;"; break;
+    case '"': out += "&quot;"; break;
+    default: out.push_back(c);
+    }
+  }
+  return out;
+}
+
+// A schema that imports each namespace of an xsi:schemaLocation value and
+// includes the no-namespace schema.
+std::string hintSchema(const std::string& pairs, const std::string& noNamespaceLocation) {
+  std::string schema = "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">\n";
+  std::size_t position = 0;
+  while (position < pairs.size()) {
+    const std::size_t namespaceEnd = pairs.find(' ', position);
+    if (namespaceEnd == std::string::npos) {
+      break;
+    }
+    std::size_t locationEnd = pairs.find(' ', namespaceEnd + 1);
+    if (locationEnd == std::string::npos) {
+      locationEnd = pairs.size();
+    }
+    schema += "  <xs:import namespace=\"" + escaped(pairs.substr(position, namespaceEnd - position)) +
+              "\" schemaLocation=\"" +
+              escaped(pairs.substr(namespaceEnd + 1, locationEnd - namespaceEnd - 1)) + "\"/>\n";
+    position = locationEnd + 1;
+  }
+  schema += "  <xs:include schemaLocation=\"" + escaped(noNamespaceLocation) + "\"/>\n</xs:schema>\n";
+  return schema;
+}
+
 // Swallows what libxml2 would otherwise print on its generic channel.
 void discardGenericError(void*, const char*, ...) {}
 
@@ -97,8 +133,12 @@ private:
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
   const char* currentBase() const;
   void startSchema();
+  void startSchemaElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                          int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                          int defaultedCount, const xmlChar** attributes);
   void stopSchema();
-  std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const;
+  std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
+                          bool resolve = true) const;
 
   LoadOptions options;
   ErrorCollector& errors;
@@ -161,7 +201,8 @@ const char* Pass::currentBase() const {
 
 // Schema locations in xsi hints are relative to the entity that holds them;
 // libxml2 would take them relative to the current directory.
-std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const {
+std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
+                              bool resolve) const {
   const std::string hint(text(value), static_cast<std::size_t>(valueEnd - value));
   const xmlChar* base = reinterpret_cast<const xmlChar*>(currentBase());
   std::string resolved;
@@ -177,7 +218,7 @@ std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, boo
       end = hint.size();
     }
     std::string token = hint.substr(start, end - start);
-    if (isLocation) {
+    if (isLocation && resolve) {
       XmlPtr<xmlChar> absolute(xmlBuildURI(reinterpret_cast<const xmlChar*>(token.c_str()), base));
       if (absolute != nullptr) {
         token = text(absolute.get());
@@ -272,28 +313,67 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
     }
   }
   if (pass.schemaHandler != nullptr) {
-    std::vector<const xmlChar*> rewritten;
-    std::vector<std::string> locations;
-    const xmlChar** forwarded = attributes;
-    for (int i = 0; i < attributeCount; ++i) {
-      const xmlChar** attribute = attributes + 5 * i;
-      if (!isXsiHint(attribute)) {
-        continue;
-      }
-      if (rewritten.empty()) {
-        rewritten.assign(attributes, attributes + 5 * attributeCount);
-        locations.reserve(static_cast<std::size_t>(attributeCount));
-      }
-      const bool pairs = std::strcmp(text(attribute[0]), "schemaLocation") == 0;
-      locations.push_back(pass.resolveHint(attribute[3], attribute[4], pairs));
-      const std::string& location = locations.back();
-      rewritten[5 * i + 3] = reinterpret_cast<const xmlChar*>(location.c_str());
-      rewritten[5 * i + 4] = reinterpret_cast<const xmlChar*>(location.c_str() + location.size());
-      forwarded = rewritten.data();
-    }
-    pass.schemaHandler->startElementNs(pass.schemaData, localName, prefix, uri, namespaceCount,
-                                       namespaces, attributeCount, defaultedCount, forwarded);
+    pass.startSchemaElement(localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                            defaultedCount, attributes);
   }
+}
+
+// Hands an element start to the schema layer, its xsi hints resolved.
+void Pass::startSchemaElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+                              int namespaceCount, const xmlChar** namespaces, int attributeCount,
+                              int defaultedCount, const xmlChar** attributes) {
+  int pairsAt = -1;
+  int singleAt = -1;
+  for (int i = 0; i < attributeCount; ++i) {
+    if (isXsiHint(attributes + 5 * i)) {
+      (std::strcmp(text(attributes[5 * i]), "schemaLocation") == 0 ? pairsAt : singleAt) = i;
+    }
+  }
+  if (pairsAt < 0 && singleAt < 0) {
+    schemaHandler->startElementNs(schemaData, localName, prefix, uri, namespaceCount, namespaces,
+                                  attributeCount, defaultedCount, attributes);
+    return;
+  }
+  std::vector<const xmlChar*> forwarded(attributes, attributes + 5 * attributeCount);
+  std::string pairs;
+  std::string single;
+  if (pairsAt >= 0) {
+    pairs = resolveHint(attributes[5 * pairsAt + 3], attributes[5 * pairsAt + 4], true);
+  }
+  if (singleAt >= 0) {
+    single = resolveHint(attributes[5 * singleAt + 3], attributes[5 * singleAt + 4], false);
+  }
+  if (pairsAt >= 0 && singleAt >= 0) {
+    // libxml2 reads only one of the two hints of an element: a small schema
+    // that includes the no-namespace one and imports the others carries both.
+    // It is named after the entity that holds the hints, so the locations in
+    // it resolve as they would on the element.
+    const std::string text = hintSchema(
+        resolveHint(attributes[5 * pairsAt + 3], attributes[5 * pairsAt + 4], true, false),
+        resolveHint(attributes[5 * singleAt + 3], attributes[5 * singleAt + 4], false, false));
+    single = loads->addGeneratedSchema(currentBase(), text);
+    forwarded.erase(forwarded.begin() + 5 * pairsAt, forwarded.begin() + 5 * pairsAt + 5);
+    if (pairsAt >= attributeCount - defaultedCount) {
+      --defaultedCount;
+    }
+    --attributeCount;
+    if (singleAt > pairsAt) {
+      --singleAt;
+    }
+    pairsAt = -1;
+  }
+  const auto setValue = [&forwarded](int index, const std::string& value) {
+    forwarded[5 * index + 3] = reinterpret_cast<const xmlChar*>(value.c_str());
+    forwarded[5 * index + 4] = reinterpret_cast<const xmlChar*>(value.c_str() + value.size());
+  };
+  if (pairsAt >= 0) {
+    setValue(pairsAt, pairs);
+  }
+  if (singleAt >= 0) {
+    setValue(singleAt, single);
+  }
+  schemaHandler->startElementNs(schemaData, localName, prefix, uri, namespaceCount, namespaces,
+                                attributeCount, defaultedCount, forwarded.data());
 }
 
 void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
