@@ -1,0 +1,205 @@
+#include "platform/xml/DomDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/com/Bstr.h"
+#include "platform/com/ComRuntime.h"
+#include "platform/com/ErrorInfo.h"
+#include "platform/com/ScopedBstr.h"
+#include "platform/com/ScopedVariant.h"
+#include "platform/xml/WideText.h"
+#include "support/TestSupport.h"
+
+namespace platform::xml {
+namespace {
+
+using com::S_FALSE;
+using com::S_OK;
+using com::VARIANT_FALSE;
+using com::VARIANT_TRUE;
+
+struct Outcome {
+  HRESULT status = S_OK;
+  VARIANT_BOOL loaded = VARIANT_FALSE;
+  bool errorObject = false;
+  std::string description;
+  std::string source;
+};
+
+std::string text(com::BSTR string) { return narrow(string, com::SysStringLen(string)); }
+
+class DomDocumentTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    com::CoInitialize(nullptr);
+    registerDomDocument();
+    ASSERT_EQ(S_OK, com::CoCreateInstance(CLSID_DOMDocument30, nullptr, com::CLSCTX_INPROC_SERVER,
+                                          IID_IXMLDOMDocument2,
+                                          reinterpret_cast<void**>(document.address())));
+    dtd = directory.file("doc.dtd");
+    testsupport::writeFile(dtd, "<!ELEMENT doc (item)>\n<!ELEMENT item (#PCDATA)>\n");
+  }
+
+  std::string write(const std::string& name, const std::string& content) {
+    const std::string path = directory.file(name);
+    testsupport::writeFile(path, content);
+    return path;
+  }
+
+  Outcome load(const std::string& location) {
+    com::ScopedVariant source;
+    source.setString(allocateBstr(location));
+    Outcome outcome;
+    outcome.status = document->load(source.get(), &outcome.loaded);
+    com::ComPtr<com::IErrorInfo> error;
+    if (com::GetErrorInfo(0, error.address()) == S_OK && error) {
+      outcome.errorObject = true;
+      com::ScopedBstr description;
+      com::ScopedBstr origin;
+      error->GetDescription(description.address());
+      error->GetSource(origin.address());
+      outcome.description = text(description.get());
+      outcome.source = text(origin.get());
+    }
+    return outcome;
+  }
+
+  testsupport::TemporaryDirectory directory;
+  std::string dtd;
+  com::ComPtr<IXMLDOMDocument2> document;
+};
+
+TEST_F(DomDocumentTest, SettingsAcceptOnlyTheTwoTruthValuesAndRefuseAsyncLoading) {
+  EXPECT_EQ(S_OK, document->put_validateOnParse(VARIANT_TRUE));
+  EXPECT_EQ(S_OK, document->put_resolveExternals(VARIANT_FALSE));
+  EXPECT_EQ(S_OK, document->put_async(VARIANT_FALSE));
+  EXPECT_EQ(com::E_NOTIMPL, document->put_async(VARIANT_TRUE));
+  EXPECT_EQ(com::E_INVALIDARG, document->put_validateOnParse(1));
+  EXPECT_EQ(com::E_INVALIDARG, document->put_resolveExternals(2));
+}
+
+TEST_F(DomDocumentTest, LoadTakesOnlyAStringSource) {
+  com::ScopedVariant source;
+  source.setError(com::E_OUTOFMEMORY);
+  VARIANT_BOOL loaded = VARIANT_TRUE;
+  EXPECT_EQ(com::E_INVALIDARG, document->load(source.get(), &loaded));
+  EXPECT_EQ(VARIANT_FALSE, loaded);
+  source.setString(allocateBstr(write("a.xml", "<a/>")));
+  EXPECT_EQ(com::E_INVALIDARG, document->load(source.get(), nullptr));
+}
+
+TEST_F(DomDocumentTest, ValidDocumentLoadsAndLeavesNoErrorObject) {
+  const Outcome outcome =
+      load(write("ok.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n"));
+  EXPECT_EQ(S_OK, outcome.status);
+  EXPECT_EQ(VARIANT_TRUE, outcome.loaded);
+  EXPECT_FALSE(outcome.errorObject);
+
+  com::ComPtr<IXMLDOMParseError> parseError;
+  ASSERT_EQ(S_OK, document->get_parseError(parseError.address()));
+  LONG code = -1;
+  parseError->get_errorCode(&code);
+  EXPECT_EQ(0, code);
+}
+
+TEST_F(DomDocumentTest, FailureListsEveryProblemAndDescribesTheFirst) {
+  const std::string path = write(
+      "bad.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc>\n<other/><item>x</item></doc>\n");
+  const Outcome outcome = load(path);
+  EXPECT_EQ(S_FALSE, outcome.status);
+  EXPECT_EQ(VARIANT_FALSE, outcome.loaded);
+  ASSERT_TRUE(outcome.errorObject);
+  EXPECT_EQ(path + ":3:7: Element doc content does not follow the DTD, Misplaced other\n" + path +
+                ":3:7: No declaration for element other\n",
+            outcome.description);
+  EXPECT_EQ("Vexlor XML component", outcome.source);
+
+  com::ComPtr<IXMLDOMParseError> parseError;
+  ASSERT_EQ(S_OK, document->get_parseError(parseError.address()));
+  LONG code = 0;
+  LONG line = 0;
+  LONG column = 0;
+  com::ScopedBstr url;
+  com::ScopedBstr reason;
+  parseError->get_errorCode(&code);
+  parseError->get_line(&line);
+  parseError->get_linepos(&column);
+  parseError->get_url(url.address());
+  parseError->get_reason(reason.address());
+  EXPECT_NE(0, code);
+  EXPECT_EQ(3, line);
+  EXPECT_EQ(7, column);
+  EXPECT_EQ(path, text(url.get()));
+  EXPECT_EQ("Element doc content does not follow the DTD, Misplaced other", text(reason.get()));
+}
+
+TEST_F(DomDocumentTest, ValidateOnParseOffChecksWellFormednessOnly) {
+  const std::string invalid =
+      write("invalid.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><other/></doc>\n");
+  ASSERT_EQ(S_OK, document->put_validateOnParse(VARIANT_FALSE));
+  EXPECT_EQ(VARIANT_TRUE, load(invalid).loaded);
+  EXPECT_EQ(VARIANT_FALSE, load(write("broken.xml", "<doc><item></doc>")).loaded);
+  ASSERT_EQ(S_OK, document->put_validateOnParse(VARIANT_TRUE));
+  EXPECT_EQ(VARIANT_FALSE, load(invalid).loaded);
+}
+
+TEST_F(DomDocumentTest, ResolveExternalsOffReadsNoExternalResource) {
+  const std::string external =
+      write("external.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n");
+  const std::string hinted = write(
+      "hinted.xml", "<doc xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+                    "xsi:noNamespaceSchemaLocation=\"missing.xsd\"/>\n");
+  ASSERT_EQ(S_OK, document->put_resolveExternals(VARIANT_FALSE));
+  // Without its external subset nothing is declared.
+  const Outcome outcome = load(external);
+  EXPECT_EQ(VARIANT_FALSE, outcome.loaded);
+  EXPECT_NE(std::string::npos, outcome.description.find("No declaration for element doc"));
+  // A schema hint is not followed, so its missing schema does not matter.
+  EXPECT_EQ(VARIANT_TRUE, load(hinted).loaded);
+
+  ASSERT_EQ(S_OK, document->put_resolveExternals(VARIANT_TRUE));
+  EXPECT_EQ(VARIANT_TRUE, load(external).loaded);
+  EXPECT_EQ(VARIANT_FALSE, load(hinted).loaded);
+}
+
+TEST_F(DomDocumentTest, ManyProblemsAreListedUpToFiftyThenCounted) {
+  std::string content = "<!DOCTYPE doc [<!ELEMENT doc ANY><!ELEMENT item EMPTY>]>\n<doc>\n";
+  for (int i = 0; i < 60; ++i) {
+    content += "<undeclared/>\n";
+  }
+  content += "</doc>\n";
+  const Outcome outcome = load(write("many.xml", content));
+  const std::vector<std::string> lines = testsupport::lines(outcome.description);
+  ASSERT_EQ(51u, lines.size());
+  EXPECT_EQ("... and 10 more errors.", lines.back());
+}
+
+TEST_F(DomDocumentTest, EveryReferenceToAnEntityIsValidated) {
+  // The entity holds an element; a second reference breaks the content
+  // model and must be seen, although libxml2 parses entity content once
+  // for its own checks.
+  const std::string path = write(
+      "entities.xml",
+      "<!DOCTYPE doc [<!ELEMENT doc (item)><!ELEMENT item (#PCDATA)>"
+      "<!ENTITY one \"<item>x</item>\">]>\n<doc>&one;&one;</doc>\n");
+  const Outcome outcome = load(path);
+  EXPECT_EQ(VARIANT_FALSE, outcome.loaded);
+  EXPECT_NE(std::string::npos, outcome.description.find("Misplaced item")) << outcome.description;
+}
+
+TEST_F(DomDocumentTest, IdsInEntityContentAreTracked) {
+  const std::string path = write(
+      "ids.xml",
+      "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
+      "<!ATTLIST item id ID #IMPLIED ref IDREF #IMPLIED>"
+      "<!ENTITY same \"<item id='a'/>\">]>\n<doc>&same;&same;<item ref='a'/></doc>\n");
+  const Outcome outcome = load(path);
+  EXPECT_EQ(VARIANT_FALSE, outcome.loaded);
+  EXPECT_NE(std::string::npos, outcome.description.find("ID a already defined")) << outcome.description;
+  EXPECT_EQ(std::string::npos, outcome.description.find("unknown ID")) << outcome.description;
+}
+
+} // namespace
+} // namespace platform::xml
