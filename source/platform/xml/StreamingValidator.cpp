@@ -154,6 +154,7 @@ private:
   // fault libxml2 flags every later sibling; one report per element is
   // what a reader can act on).
   struct OpenElement {
+    xmlNodePtr node = nullptr;
     bool dtdPushed = false;
     bool contentFaultReported = false;
     bool undeclaredReported = false;
@@ -272,11 +273,14 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
   xmlParserCtxtPtr parser = pass.parser;
   const bool entityContent = ctxt != parser;
 
-  // Inside entity content libxml2 parses with a context of its own; its
-  // validity checks would run against a tree that this pass does not keep,
-  // so they run below against the document's validation stack instead.
+  // Nodes are built only for the DTD checks, which need the element and its
+  // attributes; without a DTD to validate against, the events stream on.
+  const bool tree = pass.dtdValidating();
   const xmlNodePtr parent = ctxt->node;
-  if (entityContent) {
+  if (tree && entityContent) {
+    // Inside entity content libxml2 parses with a context of its own; its
+    // validity checks would run against a tree that this pass does not
+    // keep, so they run against the document's validation stack instead.
     const int savedValidate = ctxt->validate;
     const int savedLoadSubset = ctxt->loadsubset;
     ctxt->validate = 0;
@@ -285,22 +289,26 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
                           attributeCount, defaultedCount, attributes);
     ctxt->validate = savedValidate;
     ctxt->loadsubset = savedLoadSubset;
-  } else {
+  } else if (tree) {
     pass.subject = pass.open.size();
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
                           attributeCount, defaultedCount, attributes);
   }
 
-  const xmlNodePtr node = ctxt->node;
   pass.open.push_back(OpenElement{});
-  if (node != parent && node != nullptr && pass.dtdValidating()) {
-    // A misplaced child is a fault of the parent's content; an undeclared
-    // name is the child's own.
-    pass.subject = pass.open.size() - 1;
-    pass.contentSubject = pass.open.size() - 2;
-    pass.open.back().dtdPushed = true;
-    parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
-                                            pass.qualifiedName(localName, prefix));
+  const xmlNodePtr node = ctxt->node;
+  if (tree && node != parent && node != nullptr) {
+    OpenElement& element = pass.open.back();
+    element.node = node;
+    if (pass.dtdValidating()) {
+      // A misplaced child is a fault of the parent's content; an undeclared
+      // name is the child's own.
+      pass.subject = pass.open.size() - 1;
+      pass.contentSubject = pass.open.size() - 2;
+      element.dtdPushed = true;
+      parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
+                                              pass.qualifiedName(localName, prefix));
+    }
   }
 
   if (pass.schema == nullptr && pass.options.validate && pass.options.resolveExternals) {
@@ -383,30 +391,30 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
   pass.current = ctxt;
   xmlParserCtxtPtr parser = pass.parser;
   const bool entityContent = ctxt != parser;
-  const xmlNodePtr node = ctxt->node;
+  const OpenElement element = pass.open.empty() ? OpenElement{} : pass.open.back();
+  const xmlNodePtr node = element.node;
 
-  // The element's own checks (declared, required attributes) must run
-  // while the validation stack still holds it: libxml2 then leaves the
-  // content model to the stack, which has seen the children this pass
-  // no longer keeps.
-  pass.subject = pass.open.size() - 1;
-  pass.contentSubject = pass.subject;
-  if (entityContent) {
+  if (node != nullptr) {
+    // The element's own checks (declared, required attributes) must run
+    // while the validation stack still holds it: libxml2 then leaves the
+    // content model to the stack, which has seen the children this pass
+    // no longer keeps.
+    pass.subject = pass.open.size() - 1;
+    pass.contentSubject = pass.subject;
     const int savedValidate = ctxt->validate;
-    ctxt->validate = 0;
+    if (entityContent) {
+      ctxt->validate = 0;
+    }
     xmlSAX2EndElementNs(context, localName, prefix, uri);
     ctxt->validate = savedValidate;
-  } else {
-    xmlSAX2EndElementNs(context, localName, prefix, uri);
-  }
 
-  const OpenElement element = pass.open.empty() ? OpenElement{} : pass.open.back();
-  if (element.dtdPushed && pass.dtdValidating()) {
-    if (entityContent && node != nullptr) {
-      parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, node);
+    if (element.dtdPushed && pass.dtdValidating()) {
+      if (entityContent) {
+        parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, node);
+      }
+      parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, node,
+                                             pass.qualifiedName(localName, prefix));
     }
-    parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, node,
-                                           pass.qualifiedName(localName, prefix));
   }
 
   if (pass.schemaHandler != nullptr) {
@@ -419,7 +427,7 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
     pass.open.pop_back();
   }
 
-  if (node != nullptr && node->type == XML_ELEMENT_NODE && node != ctxt->node) {
+  if (node != nullptr && node != ctxt->node) {
     xmlUnlinkNode(node);
     xmlFreeNode(node);
   }
