@@ -1,6 +1,7 @@
 #include "platform/xml/RemoteResource.h"
 
-#include <curl/curl.h>
+#include "platform/xml/CurlLibrary.h"
+
 
 #include <algorithm>
 #include <cctype>
@@ -24,6 +25,10 @@ namespace platform::xml {
 
 namespace {
 
+// Valid once curlInitialised() has returned true; every handle this file
+// holds was made after that.
+const CurlLibrary& curl() { return *CurlLibrary::get(); }
+
 // Enough for documents that moved once or twice; few enough to end loops fast.
 constexpr long defaultMaxRedirects = 5;
 // Reachable servers connect in well under a second; 20 s allows slow links without hanging.
@@ -44,16 +49,16 @@ constexpr int pollIntervalMilliseconds = 1000;
 // CURL and CURLM are both void in libcurl's public header, so each handle
 // kind gets its own deleter.
 struct EasyDeleter {
-  void operator()(CURL* handle) const noexcept { curl_easy_cleanup(handle); }
+  void operator()(CURL* handle) const noexcept { curl().easy_cleanup(handle); }
 };
 struct MultiDeleter {
-  void operator()(CURLM* handle) const noexcept { curl_multi_cleanup(handle); }
+  void operator()(CURLM* handle) const noexcept { curl().multi_cleanup(handle); }
 };
 struct UrlDeleter {
-  void operator()(CURLU* handle) const noexcept { curl_url_cleanup(handle); }
+  void operator()(CURLU* handle) const noexcept { curl().url_cleanup(handle); }
 };
 struct CurlTextDeleter {
-  void operator()(char* text) const noexcept { curl_free(text); }
+  void operator()(char* text) const noexcept { curl().free(text); }
 };
 using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
 using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
@@ -62,10 +67,7 @@ using CurlTextPtr = std::unique_ptr<char, CurlTextDeleter>;
 
 // Process-wide libcurl set-up, done by the first remote resource only. It is
 // never undone: the process ends soon after the last transfer anyway.
-bool curlInitialised() {
-  static const CURLcode result = curl_global_init(CURL_GLOBAL_DEFAULT);
-  return result == CURLE_OK;
-}
+bool curlInitialised() { return CurlLibrary::get() != nullptr; }
 
 std::string toLower(std::string_view text) {
   std::string lower(text);
@@ -91,11 +93,11 @@ std::string schemeOf(const std::string& url) {
 
 // The host named by url, or url itself when libcurl cannot parse it.
 std::string hostOf(const std::string& url) {
-  UrlPtr parsed(curl_url());
+  UrlPtr parsed(curl().url());
   char* host = nullptr;
   if (parsed &&
-      curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
-      curl_url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+      curl().url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      curl().url_get(parsed.get(), CURLUPART_HOST, &host, 0) == CURLUE_OK) {
     CurlTextPtr owned(host);
     return host;
   }
@@ -175,7 +177,7 @@ struct RemoteResource::Transfer {
   Transfer& operator=(const Transfer&) = delete;
   ~Transfer() {
     if (attached) {
-      curl_multi_remove_handle(multi.get(), easy.get());
+      curl().multi_remove_handle(multi.get(), easy.get());
     }
   }
 
@@ -200,21 +202,21 @@ struct RemoteResource::Transfer {
       return;
     }
     if (!curlInitialised()) {
-      fail("libcurl could not be initialised");
+      fail("libcurl could not be loaded or initialised");
       return;
     }
-    multi.reset(curl_multi_init());
-    easy.reset(curl_easy_init());
+    multi.reset(curl().multi_init());
+    easy.reset(curl().easy_init());
     if (!multi || !easy) {
       fail("libcurl could not create a transfer");
       return;
     }
     CURLcode result = configure();
     if (result != CURLE_OK) {
-      fail(std::string("libcurl refused a setting: ") + curl_easy_strerror(result));
+      fail(std::string("libcurl refused a setting: ") + curl().easy_strerror(result));
       return;
     }
-    if (curl_multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
+    if (curl().multi_add_handle(multi.get(), easy.get()) != CURLM_OK) {
       fail("libcurl could not start the transfer");
       return;
     }
@@ -230,7 +232,7 @@ struct RemoteResource::Transfer {
     CURLcode result = CURLE_OK;
     auto set = [&](CURLoption option, auto value) {
       if (result == CURLE_OK) {
-        result = curl_easy_setopt(handle, option, value);
+        result = curl().easy_setopt(handle, option, value);
       }
     };
     set(CURLOPT_URL, requestedUrl.c_str());
@@ -261,23 +263,23 @@ struct RemoteResource::Transfer {
   void drive(Done done) {
     while (!ended()) {
       int running = 0;
-      CURLMcode code = curl_multi_perform(multi.get(), &running);
+      CURLMcode code = curl().multi_perform(multi.get(), &running);
       if (code == CURLM_OK) {
         collectResult();
         if (done() || ended()) {
           return;
         }
-        code = curl_multi_poll(multi.get(), nullptr, 0, pollIntervalMilliseconds, nullptr);
+        code = curl().multi_poll(multi.get(), nullptr, 0, pollIntervalMilliseconds, nullptr);
       }
       if (code != CURLM_OK) {
-        fail(std::string("transfer failed: ") + curl_multi_strerror(code));
+        fail(std::string("transfer failed: ") + curl().multi_strerror(code));
       }
     }
   }
 
   void collectResult() {
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
+    while (CURLMsg* message = curl().multi_info_read(multi.get(), &queued)) {
       if (message->msg != CURLMSG_DONE || message->easy_handle != easy.get()) {
         continue;
       }
@@ -293,7 +295,7 @@ struct RemoteResource::Transfer {
   // Called once the headers of the response that carries the body are in.
   void acceptFinalResponse() {
     finalUrl = currentUrl();
-    curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
+    curl().easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
       std::string phrase = reason.empty() ? standardReason(status) : reason;
       fail("HTTP status " + std::to_string(status) + (phrase.empty() ? "" : " (" + phrase + ")"));
@@ -304,11 +306,11 @@ struct RemoteResource::Transfer {
   }
 
   std::string describe(CURLcode result) const {
-    std::string detail = curlError[0] != '\0' ? curlError : curl_easy_strerror(result);
+    std::string detail = curlError[0] != '\0' ? curlError : curl().easy_strerror(result);
     switch (result) {
     case CURLE_COULDNT_CONNECT: {
       long osError = 0;
-      curl_easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &osError);
+      curl().easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &osError);
       return osError == ECONNREFUSED ? "connection refused" : "cannot connect: " + detail;
     }
     case CURLE_COULDNT_RESOLVE_HOST:
@@ -333,7 +335,7 @@ struct RemoteResource::Transfer {
 
   std::string currentUrl() const {
     char* url = nullptr;
-    if (curl_easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr) {
+    if (curl().easy_getinfo(easy.get(), CURLINFO_EFFECTIVE_URL, &url) == CURLE_OK && url != nullptr) {
       return url;
     }
     return requestedUrl;
@@ -344,9 +346,9 @@ struct RemoteResource::Transfer {
     curl_off_t connectTime = 0;
     curl_off_t handshakeTime = 0;
     char* scheme = nullptr;
-    curl_easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
-    curl_easy_getinfo(easy.get(), CURLINFO_APPCONNECT_TIME_T, &handshakeTime);
-    curl_easy_getinfo(easy.get(), CURLINFO_SCHEME, &scheme);
+    curl().easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
+    curl().easy_getinfo(easy.get(), CURLINFO_APPCONNECT_TIME_T, &handshakeTime);
+    curl().easy_getinfo(easy.get(), CURLINFO_SCHEME, &scheme);
     bool secure = scheme != nullptr && toLower(scheme) == "https";
     return connectTime > 0 && (!secure || handshakeTime > 0);
   }
@@ -355,7 +357,7 @@ struct RemoteResource::Transfer {
     if (paused) {
       paused = false;
       // May deliver the data held back at once, through onBody.
-      CURLcode result = curl_easy_pause(easy.get(), CURLPAUSE_CONT);
+      CURLcode result = curl().easy_pause(easy.get(), CURLPAUSE_CONT);
       if (result != CURLE_OK) {
         fail(describe(result));
       }
