@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""Writes the benchmark documents: a list of order records, once with an
-external DTD and once with a schema hint, plus the DTD and the schema.
+"""Writes the benchmark documents: one list of order records, with an
+external DTD that declares the record ids as IDs, with one that declares them
+as plain CDATA, and with a schema hint; plus the two DTDs and the schema.
 
   generate.py DIRECTORY RECORDS...
 
-For each count N it writes DIRECTORY/dtd-N.xml and DIRECTORY/xsd-N.xml; it
-always writes DIRECTORY/bench.dtd and DIRECTORY/bench.xsd. Every record is
-three elements with attributes and text, and every id is a distinct ID, so
-the validators' ID tracking is exercised.
+For each count N it writes DIRECTORY/dtd-id-N.xml, DIRECTORY/dtd-cdata-N.xml
+and DIRECTORY/xsd-N.xml; it always writes bench.dtd, bench-cdata.dtd and
+bench.xsd. Every record is three elements with attributes and text and a
+distinct id, so with bench.dtd the validators track one ID per record.
 """
 
 import os
@@ -82,11 +83,15 @@ def main():
     os.makedirs(directory, exist_ok=True)
     with open(os.path.join(directory, "bench.dtd"), "w", encoding="ascii") as out:
         out.write(DTD)
+    with open(os.path.join(directory, "bench-cdata.dtd"), "w", encoding="ascii") as out:
+        out.write(DTD.replace("id   ID       ", "id   CDATA    "))
     with open(os.path.join(directory, "bench.xsd"), "w", encoding="ascii") as out:
         out.write(XSD)
     for count in map(int, sys.argv[2:]):
-        write_records(os.path.join(directory, f"dtd-{count}.xml"),
+        write_records(os.path.join(directory, f"dtd-id-{count}.xml"),
                       '<!DOCTYPE records SYSTEM "bench.dtd">\n', "", count)
+        write_records(os.path.join(directory, f"dtd-cdata-{count}.xml"),
+                      '<!DOCTYPE records SYSTEM "bench-cdata.dtd">\n', "", count)
         write_records(os.path.join(directory, f"xsd-{count}.xml"), "",
                       ' xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"'
                       ' xsi:noNamespaceSchemaLocation="bench.xsd"', count)
