@@ -1,5 +1,6 @@
 #include "platform/xml/StreamingValidator.h"
 
+#include <climits>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -107,10 +108,19 @@ public:
   ~Pass() { stopSchema(); }
 
   void run(const std::string& location);
+  /// As run, over size bytes at data named location (the base of the
+  /// relative references in it).
+  void runMemory(const char* data, std::size_t size, const std::string& location);
 
   ValidationError here() const override;
 
 private:
+  xmlParserInputPtr openMemory(EntityLoader::Scope& scope);
+
+  // The document for runMemory; null when it is opened by name.
+  const char* memoryData = nullptr;
+  std::size_t memorySize = 0;
+
   static Pass& of(void* context) {
     return *static_cast<Pass*>(static_cast<xmlParserCtxtPtr>(context)->_private);
   }
@@ -644,7 +654,9 @@ void Pass::run(const std::string& location) {
   parser->parseMode = XML_PARSE_READER;
   parser->linenumbers = 1;
 
-  xmlParserInputPtr input = xmlLoadExternalEntity(location.c_str(), nullptr, parser);
+  xmlParserInputPtr input = memoryData != nullptr
+                                ? openMemory(scope)
+                                : xmlLoadExternalEntity(location.c_str(), nullptr, parser);
   if (input == nullptr) {
     if (errors.empty()) {
       errors.add({location, 0, 0, "failed to load \"" + location + "\""});
@@ -670,6 +682,33 @@ void Pass::run(const std::string& location) {
   loads = nullptr;
 }
 
+void Pass::runMemory(const char* data, std::size_t size, const std::string& location) {
+  memoryData = data;
+  memorySize = size;
+  run(location);
+}
+
+// The loader then opens only what the document refers to.
+xmlParserInputPtr Pass::openMemory(EntityLoader::Scope& scope) {
+  scope.documentOpened = true;
+  if (memorySize > static_cast<std::size_t>(INT_MAX)) {
+    errors.add({documentLocation, 0, 0, "the document is too large to be held in memory"});
+    return nullptr;
+  }
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(memoryData, static_cast<int>(memorySize), XML_CHAR_ENCODING_NONE);
+  if (buffer == nullptr) {
+    return nullptr;
+  }
+  xmlParserInputPtr input = xmlNewIOInputStream(parser, buffer, XML_CHAR_ENCODING_NONE);
+  if (input == nullptr) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(documentLocation.c_str())));
+  return input;
+}
+
 } // namespace
 
 StreamingValidator::StreamingValidator(LoadOptions options) : options(options) {}
@@ -677,6 +716,12 @@ StreamingValidator::StreamingValidator(LoadOptions options) : options(options) {
 void StreamingValidator::run(const std::string& location, ErrorCollector& errors) const {
   Pass pass(options, errors);
   pass.run(location);
+}
+
+void StreamingValidator::runMemory(const char* data, std::size_t size, const std::string& name,
+                                   ErrorCollector& errors) const {
+  Pass pass(options, errors);
+  pass.runMemory(data, size, name);
 }
 
 } // namespace platform::xml

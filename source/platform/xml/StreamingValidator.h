@@ -1,6 +1,7 @@
 // One streaming pass that checks and validates a document.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform::xml {
@@ -30,6 +31,12 @@ public:
   /// Loads location (a path, a file: URL, or an http(s) URL). The document
   /// is well-formed and valid exactly when nothing was added to errors.
   void run(const std::string& location, ErrorCollector& errors) const;
+
+  /// As run, over the size bytes at data, a whole document held in memory;
+  /// name stands for its location in reports and is the base of its
+  /// relative references.
+  void runMemory(const char* data, std::size_t size, const std::string& name,
+                 ErrorCollector& errors) const;
 
 private:
   LoadOptions options;
