@@ -25,6 +25,13 @@ namespace platform::xml {
 
 namespace {
 
+// The values libxml2 keeps in a parser's vctxt.finishDtd before and after
+// its checks of the DTD itself, which it makes at the root element. Should
+// another libxml2 use others, the root check below simply does not fire
+// and libxml2 makes those checks itself, as before.
+constexpr unsigned int dtdChecksPending = 0xabcd1234;
+constexpr unsigned int dtdChecksDone = 0xabcd1235;
+
 const char* const xsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
@@ -133,8 +140,9 @@ private:
   static void startDocument(void* context);
   static void characters(void* context, const xmlChar* data, int length);
   static void cdataBlock(void* context, const xmlChar* data, int length);
-  static void ignoreComment(void*, const xmlChar*) {}
-  static void ignoreProcessingInstruction(void*, const xmlChar*, const xmlChar*) {}
+  static xmlEntityPtr getEntity(void* context, const xmlChar* name);
+  static void comment(void* context, const xmlChar* value);
+  static void processingInstruction(void* context, const xmlChar* target, const xmlChar* data);
   static void ignoreReference(void*, const xmlChar*) {}
   static void parserError(void* context, xmlErrorPtr error);
   static void passError(void* pass, xmlErrorPtr error);
@@ -145,6 +153,11 @@ private:
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
   const char* currentBase() const;
   void release(xmlParserCtxtPtr ctxt, xmlNodePtr node);
+  bool validatingContent();
+  int declaredType();
+  void pushForeignContent();
+  void checkNamespaceNames(xmlNodePtr node);
+  void checkStandaloneWhitespace(const xmlChar* data, int length);
   void startSchema();
   void startSchemaElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                           int namespaceCount, const xmlChar** namespaces, int attributeCount,
@@ -171,6 +184,9 @@ private:
     bool dtdPushed = false;
     bool contentFaultReported = false;
     bool undeclaredReported = false;
+    bool standaloneFaultReported = false;
+    int declaredType = -1;
+    bool declaredExternally = false;
   };
   std::vector<OpenElement> open;
   // While a DTD check runs: the open element it is about, and the one
@@ -178,6 +194,8 @@ private:
   // both at its start and at its end; one report is enough.
   std::size_t subject = 0;
   std::size_t contentSubject = 0;
+  // While the DTD's own declarations are checked, before the root element.
+  bool finishingDtd = false;
   std::string nameBuffer;
 
   // Schema validation, from the first element with xsi hints to its end.
@@ -304,8 +322,18 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
     ctxt->loadsubset = savedLoadSubset;
   } else if (tree) {
     pass.subject = pass.open.size();
+    const bool root = ctxt->validate && ctxt->vctxt.finishDtd == dtdChecksPending;
+    if (root) {
+      pass.finishingDtd = true;
+      xmlValidateDtdFinal(&ctxt->vctxt, ctxt->myDoc);
+      pass.finishingDtd = false;
+      ctxt->vctxt.finishDtd = dtdChecksDone;
+    }
     xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces,
                           attributeCount, defaultedCount, attributes);
+    if (root && ctxt->validate) {
+      ctxt->valid &= xmlValidateRoot(&ctxt->vctxt, ctxt->myDoc);
+    }
   }
 
   pass.open.push_back(OpenElement{});
@@ -321,6 +349,9 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
       element.dtdPushed = true;
       parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
                                               pass.qualifiedName(localName, prefix));
+      if (!entityContent && node->properties != nullptr) {
+        pass.checkNamespaceNames(node);
+      }
     }
   }
 
@@ -424,6 +455,7 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
     if (element.dtdPushed && pass.dtdValidating()) {
       if (entityContent) {
         parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, node);
+        pass.checkNamespaceNames(node);
       }
       parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, node,
                                              pass.qualifiedName(localName, prefix));
@@ -491,8 +523,8 @@ void Pass::startDocument(void* context) {
 void Pass::characters(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
   pass.current = static_cast<xmlParserCtxtPtr>(context);
-  if (!pass.open.empty() && pass.open.back().dtdPushed && pass.dtdValidating()) {
-    pass.contentSubject = pass.open.size() - 1;
+  if (pass.validatingContent()) {
+    pass.checkStandaloneWhitespace(data, length);
     pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
   }
   if (pass.schemaHandler != nullptr) {
@@ -503,13 +535,136 @@ void Pass::characters(void* context, const xmlChar* data, int length) {
 void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
   pass.current = static_cast<xmlParserCtxtPtr>(context);
-  if (!pass.open.empty() && pass.open.back().dtdPushed && pass.dtdValidating()) {
-    pass.contentSubject = pass.open.size() - 1;
-    pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
+  if (pass.validatingContent()) {
+    // A CDATA section is text even when it is empty or only white space,
+    // which libxml2's stream check would let pass in element content.
+    const int type = pass.declaredType();
+    if (type == XML_ELEMENT_TYPE_EMPTY || type == XML_ELEMENT_TYPE_ELEMENT) {
+      pass.pushForeignContent();
+    } else {
+      pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
+    }
   }
   if (pass.schemaHandler != nullptr) {
     pass.schemaHandler->cdataBlock(pass.schemaData, data, length);
   }
+}
+
+// A comment or processing instruction is content: an element declared
+// EMPTY may not hold one.
+void Pass::comment(void* context, const xmlChar*) {
+  Pass& pass = of(context);
+  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  if (pass.validatingContent() && pass.declaredType() == XML_ELEMENT_TYPE_EMPTY) {
+    pass.pushForeignContent();
+  }
+}
+
+void Pass::processingInstruction(void* context, const xmlChar*, const xmlChar*) {
+  comment(context, nullptr);
+}
+
+// A reference to an entity is content too, even when the entity is empty.
+// While a start tag is read the element is not open yet, so a reference in
+// an attribute value is never taken for content here.
+xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
+  Pass& pass = of(context);
+  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  if (pass.validatingContent() && pass.declaredType() == XML_ELEMENT_TYPE_EMPTY) {
+    pass.pushForeignContent();
+  }
+  return xmlSAX2GetEntity(context, name);
+}
+
+// Namespaces require the values of ID, IDREF(S), ENTITY(IES) and NOTATION
+// attributes to be names without a colon; libxml2 checks only XML names.
+void Pass::checkNamespaceNames(xmlNodePtr node) {
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    switch (attribute->atype) {
+    case XML_ATTRIBUTE_ID:
+    case XML_ATTRIBUTE_IDREF:
+    case XML_ATTRIBUTE_IDREFS:
+    case XML_ATTRIBUTE_ENTITY:
+    case XML_ATTRIBUTE_ENTITIES:
+    case XML_ATTRIBUTE_NOTATION:
+      break;
+    default:
+      continue;
+    }
+    const xmlNodePtr value = attribute->children;
+    if (value == nullptr || value->content == nullptr ||
+        std::strchr(text(value->content), ':') == nullptr) {
+      continue;
+    }
+    ValidationError error = here();
+    error.message = std::string("Value of attribute ") + text(attribute->name) + " of element " +
+                    text(node->name) + " is not a name without a colon (NCName): '" +
+                    text(value->content) + "'";
+    errors.add(std::move(error));
+  }
+}
+
+bool Pass::validatingContent() {
+  if (open.empty() || !open.back().dtdPushed || !dtdValidating()) {
+    return false;
+  }
+  contentSubject = open.size() - 1;
+  return true;
+}
+
+// The declared content type of the innermost open element, looked up once
+// and only when needed; 0 when it is not declared.
+int Pass::declaredType() {
+  OpenElement& element = open.back();
+  if (element.declaredType < 0) {
+    element.declaredType = 0;
+    const xmlNodePtr node = element.node;
+    const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
+    for (xmlDtdPtr dtd : {parser->myDoc->intSubset, parser->myDoc->extSubset}) {
+      if (dtd == nullptr) {
+        continue;
+      }
+      xmlElementPtr declaration = prefix != nullptr ? xmlGetDtdQElementDesc(dtd, node->name, prefix) : nullptr;
+      if (declaration == nullptr) {
+        declaration = xmlGetDtdElementDesc(dtd, node->name);
+      }
+      if (declaration != nullptr) {
+        element.declaredType = declaration->etype;
+        element.declaredExternally = dtd == parser->myDoc->extSubset;
+        break;
+      }
+    }
+  }
+  return element.declaredType;
+}
+
+// Lets libxml2 report content where none is allowed, in its own words: one
+// character that is not white space is what its stream check looks at.
+void Pass::pushForeignContent() {
+  parser->valid &= xmlValidatePushCData(&parser->vctxt, reinterpret_cast<const xmlChar*>("x"), 1);
+}
+
+// In a standalone document, white space may not stand directly in an
+// element whose element-only content is declared in the external subset
+// (that declaration decides whether the white space is data). libxml2 makes
+// this check only on a tree.
+void Pass::checkStandaloneWhitespace(const xmlChar* data, int length) {
+  if (parser->myDoc->standalone != 1 || open.back().standaloneFaultReported) {
+    return;
+  }
+  for (int i = 0; i < length; ++i) {
+    if (!IS_BLANK_CH(data[i])) {
+      return;
+    }
+  }
+  if (declaredType() != XML_ELEMENT_TYPE_ELEMENT || !open.back().declaredExternally) {
+    return;
+  }
+  open.back().standaloneFaultReported = true;
+  ValidationError error = here();
+  error.message = std::string("standalone: ") + text(open.back().node->name) +
+                  " declared in the external subset contains white spaces nodes";
+  errors.add(std::move(error));
 }
 
 ValidationError Pass::here() const {
@@ -567,6 +722,13 @@ void Pass::record(const xmlError& error) {
       (parser == nullptr || parser->myDoc == nullptr ||
        (parser->myDoc->intSubset == nullptr && parser->myDoc->extSubset == nullptr))) {
     return; // DTD validation is asked for on every load; no DOCTYPE, no DTD to check.
+  }
+  if (finishingDtd && error.domain == XML_FROM_VALID &&
+      (error.code == XML_DTD_UNKNOWN_ENTITY || error.code == XML_DTD_ENTITY_TYPE)) {
+    // The DTD's own check flags an ENTITY default that names no unparsed
+    // entity even when no element ever takes the default; defaults that are
+    // taken are checked on their element, as attributes in their own right.
+    return;
   }
   if (error.domain == XML_FROM_VALID && error.code == XML_DTD_CONTENT_MODEL &&
       contentSubject < open.size()) {
@@ -631,8 +793,9 @@ void Pass::run(const std::string& location) {
   handler.characters = characters;
   handler.ignorableWhitespace = characters;
   handler.cdataBlock = cdataBlock;
-  handler.comment = ignoreComment;
-  handler.processingInstruction = ignoreProcessingInstruction;
+  handler.getEntity = getEntity;
+  handler.comment = comment;
+  handler.processingInstruction = processingInstruction;
   handler.reference = ignoreReference;
   handler.serror = parserError;
   handler.warning = nullptr;
@@ -646,7 +809,8 @@ void Pass::run(const std::string& location) {
     flags |= XML_PARSE_DTDLOAD;
   }
   if (options.validate) {
-    flags |= XML_PARSE_DTDVALID;
+    // Defaulted attributes are validated on each element that takes them.
+    flags |= XML_PARSE_DTDVALID | XML_PARSE_DTDATTR;
   }
   xmlCtxtUseOptions(parser, flags);
   // Reader mode keeps IDs and IDREFs by value, so freeing each element at
