@@ -201,5 +201,46 @@ TEST_F(DomDocumentTest, IdsInEntityContentAreTracked) {
   EXPECT_EQ(std::string::npos, outcome.description.find("unknown ID")) << outcome.description;
 }
 
+TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
+  const std::string empty = "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY nothing ''>]>\n";
+  const std::string elementOnly =
+      "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>]>\n";
+  testsupport::writeFile(directory.file("ext.dtd"), "<!ELEMENT doc (item*)><!ELEMENT item EMPTY>");
+  const struct {
+    const char* name;
+    std::string content;
+    const char* expected;
+  } cases[] = {
+      {"comment", empty + "<doc><!-- c --></doc>", "declared EMPTY this one has content"},
+      {"pi", empty + "<doc><?pi x?></doc>", "declared EMPTY this one has content"},
+      {"entity", empty + "<doc>&nothing;</doc>", "declared EMPTY this one has content"},
+      {"emptyCdata", empty + "<doc><![CDATA[]]></doc>", "declared EMPTY this one has content"},
+      {"blankCdata", elementOnly + "<doc><item/><![CDATA[ ]]></doc>", "Text not allowed"},
+      {"standalone",
+       "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc SYSTEM 'ext.dtd'>\n<doc>\n <item/></doc>",
+       "standalone: doc declared in the external subset contains white spaces nodes"},
+      {"colon",
+       "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ATTLIST doc id ID #IMPLIED>]>\n<doc id='a:b'/>",
+       "is not a name without a colon (NCName): 'a:b'"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = load(write(std::string(c.name) + ".xml", c.content));
+    EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
+    EXPECT_NE(std::string::npos, outcome.description.find(c.expected)) << c.name << ": " << outcome.description;
+  }
+  // Blank text in element-only content is fine when the document is not
+  // standalone or the declaration is its own.
+  EXPECT_EQ(VARIANT_TRUE, load(write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+}
+
+TEST_F(DomDocumentTest, AnEntityDefaultCountsOnlyWhereItIsTaken) {
+  const std::string dtd = "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
+                          "<!ATTLIST item picture ENTITY 'undeclared'>]>\n";
+  EXPECT_EQ(VARIANT_TRUE, load(write("unused.xml", dtd + "<doc/>")).loaded);
+  const Outcome used = load(write("used.xml", dtd + "<doc><item/></doc>"));
+  EXPECT_EQ(VARIANT_FALSE, used.loaded);
+  EXPECT_NE(std::string::npos, used.description.find("undeclared")) << used.description;
+}
+
 } // namespace
 } // namespace platform::xml
