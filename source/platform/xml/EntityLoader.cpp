@@ -22,6 +22,11 @@ namespace {
 
 thread_local EntityLoader::Scope* activeSession = nullptr;
 
+// Refusals are remembered only to keep their echoes out of the report; a
+// document that names thousands of missing resources must not make the
+// list grow with it.
+constexpr std::size_t maxRememberedRefusals = 64;
+
 xmlExternalEntityLoader previousLoader = nullptr;
 
 std::string lowerCase(std::string text) {
@@ -50,7 +55,9 @@ void reportRefusal(xmlParserCtxtPtr referrer, const std::string& url, const std:
     error.location = url;
   }
   error.message = why;
-  activeSession->refused.push_back(url);
+  if (activeSession->refused.size() < maxRememberedRefusals) {
+    activeSession->refused.push_back(url);
+  }
   activeSession->errors.add(std::move(error));
 }
 
@@ -197,6 +204,13 @@ EntityLoader::Scope::Scope(ErrorCollector& errors, bool externals, const Positio
 EntityLoader::Scope::~Scope() { activeSession = previous; }
 
 std::string EntityLoader::Scope::addGeneratedSchema(const std::string& base, const std::string& text) {
+  // Elements that repeat the same hints share one schema, so a document
+  // cannot make the load hold a schema per element.
+  for (const auto& [name, existing] : generated) {
+    if (existing == text && name.compare(0, name.find('#'), base.substr(0, base.find('#'))) == 0) {
+      return name;
+    }
+  }
   std::string name = base.substr(0, base.find('#')) + "#schema-hints-" + std::to_string(generated.size() + 1);
   generated.emplace_back(name, text);
   return name;
