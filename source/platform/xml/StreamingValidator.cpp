@@ -81,6 +81,8 @@ std::string hintSchema(const std::string& pairs, const std::string& noNamespaceL
 // Swallows what libxml2 would otherwise print on its generic channel.
 void discardGenericError(void*, const char*, ...) {}
 
+void discardStructuredError(void*, xmlErrorPtr) {}
+
 // Routes libxml2's thread-wide error channels to one handler for the
 // lifetime of the scope, and restores them afterwards.
 class ErrorChannels {
@@ -163,6 +165,7 @@ private:
                           int namespaceCount, const xmlChar** namespaces, int attributeCount,
                           int defaultedCount, const xmlChar** attributes);
   void stopSchema();
+  void dropValidationStack();
   std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
                           bool resolve = true) const;
 
@@ -172,8 +175,26 @@ private:
   EntityLoader::Scope* loads = nullptr;
   xmlParserCtxtPtr parser = nullptr;
   // The context whose callback is running: the parser's, or that of the
-  // entity content being parsed.
+  // entity content being parsed; null between callbacks.
   xmlParserCtxtPtr current = nullptr;
+
+  // Makes context the current one for the lifetime of the scope: libxml2
+  // frees the contexts of entity content without notice, so none may stay
+  // current after its callback.
+  class Running {
+  public:
+    Running(Pass& pass, void* context)
+        : pass(pass), previous(pass.current) {
+      pass.current = static_cast<xmlParserCtxtPtr>(context);
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+    ~Running() { pass.current = previous; }
+
+  private:
+    Pass& pass;
+    xmlParserCtxtPtr previous;
+  };
 
   // Open elements: whether each was pushed to the DTD validation stack, and
   // whether its content model already reported a fault (after the first
@@ -300,7 +321,7 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
                         int attributeCount, int defaultedCount, const xmlChar** attributes) {
   xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
   Pass& pass = of(context);
-  pass.current = ctxt;
+  const Running running(pass, context);
   xmlParserCtxtPtr parser = pass.parser;
   const bool entityContent = ctxt != parser;
 
@@ -432,7 +453,7 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
                       const xmlChar* uri) {
   xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
   Pass& pass = of(context);
-  pass.current = ctxt;
+  const Running running(pass, context);
   xmlParserCtxtPtr parser = pass.parser;
   const bool entityContent = ctxt != parser;
   const OpenElement element = pass.open.empty() ? OpenElement{} : pass.open.back();
@@ -522,7 +543,7 @@ void Pass::startDocument(void* context) {
 // parse every reference to an entity again, so each one is validated.
 void Pass::characters(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
-  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  const Running running(pass, context);
   if (pass.validatingContent()) {
     pass.checkStandaloneWhitespace(data, length);
     pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
@@ -534,7 +555,7 @@ void Pass::characters(void* context, const xmlChar* data, int length) {
 
 void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
-  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  const Running running(pass, context);
   if (pass.validatingContent()) {
     // A CDATA section is text even when it is empty or only white space,
     // which libxml2's stream check would let pass in element content.
@@ -554,7 +575,7 @@ void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
 // EMPTY may not hold one.
 void Pass::comment(void* context, const xmlChar*) {
   Pass& pass = of(context);
-  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  const Running running(pass, context);
   if (pass.validatingContent() && pass.declaredType() == XML_ELEMENT_TYPE_EMPTY) {
     pass.pushForeignContent();
   }
@@ -569,7 +590,7 @@ void Pass::processingInstruction(void* context, const xmlChar*, const xmlChar*) 
 // an attribute value is never taken for content here.
 xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
-  pass.current = static_cast<xmlParserCtxtPtr>(context);
+  const Running running(pass, context);
   if (pass.validatingContent() && pass.declaredType() == XML_ELEMENT_TYPE_EMPTY) {
     pass.pushForeignContent();
   }
@@ -688,7 +709,9 @@ int Pass::locate(void* data, const char** file, unsigned long* line) {
 
 void Pass::parserError(void* context, xmlErrorPtr error) {
   if (error != nullptr) {
-    of(context).record(*error);
+    Pass& pass = of(context);
+    const Running running(pass, context);
+    pass.record(*error);
   }
 }
 
@@ -838,12 +861,36 @@ void Pass::run(const std::string& location) {
 
   xmlParseDocument(parser);
   stopSchema();
+  dropValidationStack();
 
   if (errors.empty() && !parser->wellFormed) {
     errors.add({location, 0, 0, "the document is not well-formed"});
   }
   parser = nullptr;
   loads = nullptr;
+}
+
+// libxml2 leaves the DTD validation stack of a push validation to its user:
+// the states of the elements that a broken document left open, and the
+// stack itself.
+void Pass::dropValidationStack() {
+  xmlValidCtxt& validation = parser->vctxt;
+  if (validation.vstateNr > 0) {
+    // The checks of the open elements would only echo the document's own
+    // errors; nothing of them is reported.
+    const ErrorChannels silent(nullptr, discardStructuredError);
+    const xmlStructuredErrorFunc parserChannel = parser->sax->serror;
+    parser->sax->serror = nullptr;
+    validation.error = nullptr;
+    validation.warning = nullptr;
+    while (validation.vstateNr > 0) {
+      xmlValidatePopElement(&validation, parser->myDoc, nullptr, nullptr);
+    }
+    parser->sax->serror = parserChannel;
+  }
+  xmlFree(validation.vstateTab);
+  validation.vstateTab = nullptr;
+  validation.vstateMax = 0;
 }
 
 void Pass::runMemory(const char* data, std::size_t size, const std::string& location) {
