@@ -165,6 +165,7 @@ private:
                           int namespaceCount, const xmlChar** namespaces, int attributeCount,
                           int defaultedCount, const xmlChar** attributes);
   void stopSchema();
+  bool schemaRunning();
   void dropValidationStack();
   std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
                           bool resolve = true) const;
@@ -225,6 +226,8 @@ private:
   xmlSAXHandlerPtr schemaHandler = nullptr;
   void* schemaData = nullptr;
   std::size_t schemaRootDepth = 0;
+  // Set by an internal error of the schema layer, whose state is then unusable.
+  bool schemaFailed = false;
 };
 
 bool Pass::dtdValidating() const {
@@ -385,7 +388,7 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
       }
     }
   }
-  if (pass.schemaHandler != nullptr) {
+  if (pass.schemaRunning()) {
     pass.startSchemaElement(localName, prefix, uri, namespaceCount, namespaces, attributeCount,
                             defaultedCount, attributes);
   }
@@ -483,7 +486,7 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
     }
   }
 
-  if (pass.schemaHandler != nullptr) {
+  if (pass.schemaRunning()) {
     pass.schemaHandler->endElementNs(pass.schemaData, localName, prefix, uri);
     if (pass.open.size() == pass.schemaRootDepth) {
       pass.stopSchema();
@@ -548,7 +551,7 @@ void Pass::characters(void* context, const xmlChar* data, int length) {
     pass.checkStandaloneWhitespace(data, length);
     pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
   }
-  if (pass.schemaHandler != nullptr) {
+  if (pass.schemaRunning()) {
     pass.schemaHandler->characters(pass.schemaData, data, length);
   }
 }
@@ -566,7 +569,7 @@ void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
       pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
     }
   }
-  if (pass.schemaHandler != nullptr) {
+  if (pass.schemaRunning()) {
     pass.schemaHandler->cdataBlock(pass.schemaData, data, length);
   }
 }
@@ -722,6 +725,9 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
+    schemaFailed = true;
+  }
   if (error.level == XML_ERR_WARNING) {
     // A resource that could not be loaded is a failure, even where libxml2
     // only warns (a hinted schema, an entity outside validation).
@@ -868,6 +874,18 @@ void Pass::run(const std::string& location) {
   }
   parser = nullptr;
   loads = nullptr;
+}
+
+// Whether the schema layer takes events. After an internal error it has no
+// element to give them to (libxml2 would stop a parser that it drives itself,
+// which this pass's is not), so the schema validation ends there; the error
+// itself has been reported.
+bool Pass::schemaRunning() {
+  if (schemaFailed) {
+    stopSchema();
+    schemaFailed = false;
+  }
+  return schemaHandler != nullptr;
 }
 
 // libxml2 leaves the DTD validation stack of a push validation to its user:
