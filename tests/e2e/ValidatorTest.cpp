@@ -123,8 +123,7 @@ TEST(WellFormedness, UndeclaredPrefixIsANamespaceError) {
 
 TEST(WellFormedness, EntityExpansionBombIsStopped) {
   expectRejected("limits/entity-bomb.xml",
-                 {"limits/entity-bomb.xml:1:5: Detected an entity reference loop",
-                  "limits/entity-bomb.xml:15:11: Detected an entity reference loop"});
+                 {"limits/entity-bomb.xml:15:11: Detected an entity reference loop"});
 }
 
 TEST(WellFormedness, NestingDeeperThan256LevelsIsRejected) {
@@ -168,8 +167,7 @@ TEST(DtdValidation, SyntaxErrorInExternalSubsetNamesTheSubset) {
 TEST(DtdValidation, MissingExternalSubsetIsAnError) {
   expectRejected("dtd/missing-dtd.xml",
                  {"dtd/missing-dtd.xml:2:46: failed to load \"dtds/no-such.dtd\": No such file or "
-                  "directory",
-                  "dtd/missing-dtd.xml:3:7: Validation failed: no DTD found !"});
+                  "directory"});
 }
 
 // --- Schemas named by xsi hints ----------------------------------------------

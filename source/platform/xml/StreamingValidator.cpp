@@ -747,6 +747,9 @@ void Pass::record(const xmlError& error) {
       }
     }
   }
+  if (error.code == XML_DTD_NO_DTD && loads != nullptr && !loads->refused.empty()) {
+    return; // the DTD that could not be loaded has been reported already
+  }
   if (error.code == XML_DTD_NO_DTD &&
       (parser == nullptr || parser->myDoc == nullptr ||
        (parser->myDoc->intSubset == nullptr && parser->myDoc->extSubset == nullptr))) {
@@ -774,9 +777,21 @@ void Pass::record(const xmlError& error) {
   }
 
   ValidationError problem;
-  problem.location = error.file != nullptr ? error.file : currentBase();
-  problem.line = error.line;
-  problem.column = error.int2;
+  if (error.file != nullptr) {
+    problem.location = error.file;
+    problem.line = error.line;
+    problem.column = error.int2;
+  } else if (parser != nullptr && parser->input != nullptr && parser->input->filename != nullptr) {
+    // Raised inside the text of an internal entity, which has no location
+    // of its own: report it where the entity was referred to.
+    problem.location = parser->input->filename;
+    problem.line = parser->input->line;
+    problem.column = parser->input->col;
+  } else {
+    problem.location = currentBase();
+    problem.line = error.line;
+    problem.column = error.int2;
+  }
   if (error.domain == XML_FROM_VALID && error.code == XML_DTD_UNKNOWN_ID && error.node == nullptr &&
       error.int1 > 0) {
     problem.line = error.int1; // the line of the reference, not the end of the document
