@@ -17,6 +17,8 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
 
+#include <sys/stat.h>
+
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/ErrorCollector.h"
 #include "platform/xml/XmlPtr.h"
@@ -33,6 +35,15 @@ constexpr unsigned int dtdChecksPending = 0xabcd1234;
 constexpr unsigned int dtdChecksDone = 0xabcd1235;
 
 const char* const xsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
+
+// Entity references can make a small document stand for gigabytes of text
+// (references nested in references, or one large entity referred to many
+// times); each one is parsed again. What they stand for in all may exceed
+// the allowance only while it stays within a multiple of the document read.
+constexpr std::size_t expansionAllowance = std::size_t{32} << 20;
+constexpr std::size_t expansionFactor = 10;
+// What a reference to an external entity of unknown size counts for.
+constexpr std::size_t unknownEntitySize = std::size_t{64} << 10;
 
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
@@ -143,6 +154,7 @@ private:
   static void characters(void* context, const xmlChar* data, int length);
   static void cdataBlock(void* context, const xmlChar* data, int length);
   static xmlEntityPtr getEntity(void* context, const xmlChar* name);
+  static xmlEntityPtr getParameterEntity(void* context, const xmlChar* name);
   static void comment(void* context, const xmlChar* value);
   static void processingInstruction(void* context, const xmlChar* target, const xmlChar* data);
   static void ignoreReference(void*, const xmlChar*) {}
@@ -166,6 +178,7 @@ private:
                           int defaultedCount, const xmlChar** attributes);
   void stopSchema();
   bool schemaRunning();
+  void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
   void dropValidationStack();
   std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
                           bool resolve = true) const;
@@ -228,6 +241,10 @@ private:
   std::size_t schemaRootDepth = 0;
   // Set by an internal error of the schema layer, whose state is then unusable.
   bool schemaFailed = false;
+
+  // Bytes of text the entity references so far stand for.
+  std::size_t expanded = 0;
+  bool expansionRefused = false;
 };
 
 bool Pass::dtdValidating() const {
@@ -597,7 +614,74 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   if (pass.validatingContent() && pass.declaredType() == XML_ELEMENT_TYPE_EMPTY) {
     pass.pushForeignContent();
   }
-  return xmlSAX2GetEntity(context, name);
+  xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
+  pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
+  return entity;
+}
+
+xmlEntityPtr Pass::getParameterEntity(void* context, const xmlChar* name) {
+  Pass& pass = of(context);
+  xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
+  pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
+  return entity;
+}
+
+// Counts what a reference to entity stands for, and ends the pass once the
+// references stand for too much: the report names the first reference over
+// the limit, and every parser in the pass stops.
+void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
+  if (expansionRefused) {
+    xmlStopParser(ctxt);
+    ctxt->wellFormed = 0;
+    return;
+  }
+  if (entity == nullptr) {
+    return;
+  }
+  switch (entity->etype) {
+  case XML_INTERNAL_GENERAL_ENTITY:
+  case XML_INTERNAL_PARAMETER_ENTITY:
+    expanded += static_cast<std::size_t>(entity->length > 0 ? entity->length : 0);
+    break;
+  case XML_EXTERNAL_GENERAL_PARSED_ENTITY:
+  case XML_EXTERNAL_PARAMETER_ENTITY: {
+    std::size_t size = unknownEntitySize;
+    struct stat status {};
+    const xmlChar* location = entity->URI != nullptr ? entity->URI : entity->SystemID;
+    if (location != nullptr) {
+      XmlPtr<xmlURI> uri(xmlParseURI(text(location)));
+      const char* path = uri != nullptr && (uri->scheme == nullptr || std::strcmp(uri->scheme, "file") == 0)
+                             ? uri->path
+                             : nullptr;
+      if (path != nullptr && stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
+        size = static_cast<std::size_t>(status.st_size);
+      }
+    }
+    expanded += size;
+    break;
+  }
+  default:
+    return; // predefined and unparsed entities stand for no text to parse
+  }
+  const xmlParserInputPtr document = parser->inputNr > 0 ? parser->inputTab[0] : nullptr;
+  const std::size_t read = document == nullptr
+                               ? 0
+                               : static_cast<std::size_t>(document->consumed) +
+                                     static_cast<std::size_t>(document->cur - document->base);
+  if (expanded <= expansionAllowance || expanded / expansionFactor <= read) {
+    return;
+  }
+  expansionRefused = true;
+  const Running running(*this, ctxt);
+  ValidationError error = here();
+  error.message = "Excessive entity expansion: the entity references stand for more than " +
+                  std::to_string(expansionAllowance >> 20) + " MB of text and more than " +
+                  std::to_string(expansionFactor) + " times the document read so far";
+  errors.add(std::move(error));
+  for (xmlParserCtxtPtr stopped : {ctxt, parser}) {
+    xmlStopParser(stopped);
+    stopped->wellFormed = 0;
+  }
 }
 
 // Namespaces require the values of ID, IDREF(S), ENTITY(IES) and NOTATION
@@ -838,6 +922,7 @@ void Pass::run(const std::string& location) {
   handler.ignorableWhitespace = characters;
   handler.cdataBlock = cdataBlock;
   handler.getEntity = getEntity;
+  handler.getParameterEntity = getParameterEntity;
   handler.comment = comment;
   handler.processingInstruction = processingInstruction;
   handler.reference = ignoreReference;
