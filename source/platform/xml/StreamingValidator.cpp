@@ -45,6 +45,9 @@ constexpr std::size_t expansionFactor = 10;
 // What a reference to an external entity of unknown size counts for.
 constexpr std::size_t unknownEntitySize = std::size_t{64} << 10;
 
+// Text up to this length goes to the schema layer as it comes (see schemaText).
+constexpr std::size_t directTextLength = std::size_t{64} << 10;
+
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
 bool isXsiHint(const xmlChar** attribute) {
@@ -179,6 +182,9 @@ private:
   void stopSchema();
   bool schemaRunning();
   void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
+  void schemaText(const xmlChar* data, int length);
+  void schemaCdata(const xmlChar* data, int length);
+  void endTextRun();
   void dropValidationStack();
   std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
                           bool resolve = true) const;
@@ -241,6 +247,11 @@ private:
   std::size_t schemaRootDepth = 0;
   // Set by an internal error of the schema layer, whose state is then unusable.
   bool schemaFailed = false;
+  // The run of text between two tags: what the schema layer has of it, what
+  // it is still to get, and whether a blank CDATA section went to it as such.
+  std::size_t textRun = 0;
+  std::string pendingText;
+  bool blankCdataForwarded = false;
 
   // Bytes of text the entity references so far stand for.
   std::size_t expanded = 0;
@@ -334,6 +345,62 @@ void Pass::stopSchema() {
   schemaHandler = nullptr;
   schemaData = nullptr;
   schema.reset();
+  textRun = 0;
+  pendingText.clear();
+  blankCdataForwarded = false;
+}
+
+// The schema layer adds each piece of an element's text to what it holds by
+// measuring that first, so piece by piece a long text costs time quadratic in
+// its length. Short runs of text go to it as they come; beyond that, the
+// pieces are gathered until they make a quarter of what it already holds.
+void Pass::schemaText(const xmlChar* data, int length) {
+  const std::size_t size = static_cast<std::size_t>(length);
+  if (pendingText.empty() && textRun + size <= directTextLength) {
+    textRun += size;
+    schemaHandler->characters(schemaData, data, length);
+    return;
+  }
+  pendingText.append(text(data), size);
+  if (pendingText.size() * 4 >= textRun || pendingText.size() >= (std::size_t{1} << 28)) {
+    const std::string gathered = std::move(pendingText);
+    pendingText.clear();
+    textRun += gathered.size();
+    schemaHandler->characters(schemaData, reinterpret_cast<const xmlChar*>(gathered.data()),
+                              static_cast<int>(gathered.size()));
+  }
+}
+
+// A CDATA section is text to the schema layer, except where only white space
+// is allowed: there a blank one is still a fault, which one section per run
+// is enough to show.
+void Pass::schemaCdata(const xmlChar* data, int length) {
+  bool blank = true;
+  for (int i = 0; i < length && blank; ++i) {
+    blank = IS_BLANK_CH(data[i]);
+  }
+  if (!blank || blankCdataForwarded) {
+    schemaText(data, length);
+    return;
+  }
+  const std::size_t runBefore = textRun + pendingText.size();
+  endTextRun();
+  blankCdataForwarded = true;
+  textRun = runBefore + static_cast<std::size_t>(length);
+  if (schemaHandler != nullptr) {
+    schemaHandler->cdataBlock(schemaData, data, length);
+  }
+}
+
+// Hands the gathered text over: a tag ends the run.
+void Pass::endTextRun() {
+  if (!pendingText.empty() && schemaHandler != nullptr) {
+    schemaHandler->characters(schemaData, reinterpret_cast<const xmlChar*>(pendingText.data()),
+                              static_cast<int>(pendingText.size()));
+  }
+  textRun = 0;
+  pendingText.clear();
+  blankCdataForwarded = false;
 }
 
 void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
@@ -415,6 +482,7 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
 void Pass::startSchemaElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                               int namespaceCount, const xmlChar** namespaces, int attributeCount,
                               int defaultedCount, const xmlChar** attributes) {
+  endTextRun();
   int pairsAt = -1;
   int singleAt = -1;
   for (int i = 0; i < attributeCount; ++i) {
@@ -504,6 +572,7 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
   }
 
   if (pass.schemaRunning()) {
+    pass.endTextRun();
     pass.schemaHandler->endElementNs(pass.schemaData, localName, prefix, uri);
     if (pass.open.size() == pass.schemaRootDepth) {
       pass.stopSchema();
@@ -569,7 +638,7 @@ void Pass::characters(void* context, const xmlChar* data, int length) {
     pass.parser->valid &= xmlValidatePushCData(&pass.parser->vctxt, data, length);
   }
   if (pass.schemaRunning()) {
-    pass.schemaHandler->characters(pass.schemaData, data, length);
+    pass.schemaText(data, length);
   }
 }
 
@@ -587,7 +656,7 @@ void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
     }
   }
   if (pass.schemaRunning()) {
-    pass.schemaHandler->cdataBlock(pass.schemaData, data, length);
+    pass.schemaCdata(data, length);
   }
 }
 
