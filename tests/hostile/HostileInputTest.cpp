@@ -42,6 +42,16 @@ constexpr long megabytes = 1024;
 // Small inputs; the binary itself takes about 6 MB.
 const Limits small{5s, 32 * megabytes};
 
+// Under the sanitizers the binary takes several times as long and some
+// hundred MB more (shadow memory, the quarantine of freed blocks).
+Limits adjusted(const Limits& limits) {
+#ifdef VEXLOR_SANITIZED
+  return {limits.wallTime * 10, limits.peakKilobytes + 512 * megabytes};
+#else
+  return limits;
+#endif
+}
+
 /// A folder for one test's documents, with helpers to write them.
 class Documents : public e2e::ScratchDirectory {
 public:
@@ -86,11 +96,12 @@ public:
 };
 
 Outcome runIn(const Documents& folder, const std::string& argument, const Limits& limits) {
-  BoundedRun run(VEXLOR_BINARY, {argument}, folder.path(), limits);
+  BoundedRun run(VEXLOR_BINARY, {argument}, folder.path(), adjusted(limits));
   return run.finish();
 }
 
-void expectWithinBounds(const Outcome& outcome, const Limits& limits) {
+void expectWithinBounds(const Outcome& outcome, const Limits& bounds) {
+  const Limits limits = adjusted(bounds);
   std::cout << "  bounded run: " << outcome.summary() << " (bounds " << limits.wallTime.count()
             << " ms, " << limits.peakKilobytes << " KB)\n";
   EXPECT_EQ(0, outcome.signal) << outcome.summary();
@@ -432,7 +443,7 @@ Outcome runChangingTheFile(const Documents& folder, const std::function<void(con
   struct stat status {};
   ::stat(path.c_str(), &status);
   const Limits limits{20s, 32 * megabytes};
-  BoundedRun run(VEXLOR_BINARY, {name}, folder.path(), limits);
+  BoundedRun run(VEXLOR_BINARY, {name}, folder.path(), adjusted(limits));
   long long offset = -1;
   const auto giveUp = std::chrono::steady_clock::now() + 10s;
   while (offset <= 0 && std::chrono::steady_clock::now() < giveUp) {
