@@ -3,11 +3,13 @@
 external DTD that declares the record ids as IDs, with one that declares them
 as plain CDATA, and with a schema hint; plus the two DTDs and the schema.
 
-  generate.py DIRECTORY RECORDS...
+  generate.py [--startup COUNT] DIRECTORY RECORDS...
 
 For each count N it writes DIRECTORY/dtd-id-N.xml, DIRECTORY/dtd-cdata-N.xml
 and DIRECTORY/xsd-N.xml; it always writes bench.dtd, bench-cdata.dtd and
-bench.xsd. Every record is three elements with attributes and text and a
+bench.xsd. With --startup it also writes COUNT small documents of ten records
+each, validated by bench.dtd (startup-dtd-K.xml) and by the schema hint
+(startup-xsd-K.xml), for timing one process per document. Every record is three elements with attributes and text and a
 distinct id, so with bench.dtd the validators track one ID per record.
 """
 
@@ -77,9 +79,14 @@ def write_records(path, prologue, root_attributes, count):
 
 
 def main():
-    if len(sys.argv) < 3:
+    arguments = sys.argv[1:]
+    startup = 0
+    if arguments[:1] == ["--startup"] and len(arguments) > 1:
+        startup = int(arguments[1])
+        arguments = arguments[2:]
+    if len(arguments) < 2:
         sys.exit(__doc__)
-    directory = sys.argv[1]
+    directory = arguments[0]
     os.makedirs(directory, exist_ok=True)
     with open(os.path.join(directory, "bench.dtd"), "w", encoding="ascii") as out:
         out.write(DTD)
@@ -87,7 +94,13 @@ def main():
         out.write(DTD.replace("id   ID       ", "id   CDATA    "))
     with open(os.path.join(directory, "bench.xsd"), "w", encoding="ascii") as out:
         out.write(XSD)
-    for count in map(int, sys.argv[2:]):
+    for number in range(1, startup + 1):
+        write_records(os.path.join(directory, f"startup-dtd-{number:05}.xml"),
+                      '<!DOCTYPE records SYSTEM "bench.dtd">\n', "", 10)
+        write_records(os.path.join(directory, f"startup-xsd-{number:05}.xml"), "",
+                      ' xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance"'
+                      ' xsi:noNamespaceSchemaLocation="bench.xsd"', 10)
+    for count in map(int, arguments[1:]):
         write_records(os.path.join(directory, f"dtd-id-{count}.xml"),
                       '<!DOCTYPE records SYSTEM "bench.dtd">\n', "", count)
         write_records(os.path.join(directory, f"dtd-cdata-{count}.xml"),
