@@ -257,6 +257,26 @@ TEST(SizeAndDepth, FiftyMegabyteTextNodeUnderASchemaIsValidatedInLinearTime) {
   expectValid(folder, "schema.xml", {20s, 256 * megabytes});
 }
 
+TEST(SizeAndDepth, HundredsOfThousandsOfIdsAreTrackedInLinearTime) {
+  // Memory grows with the IDs kept; every one must still be found, those
+  // defined before the tables grew and after.
+  Documents folder;
+  std::string document = "<!DOCTYPE r [<!ELEMENT r (e*)><!ELEMENT e EMPTY>"
+                         "<!ATTLIST e id ID #REQUIRED ref IDREF #IMPLIED>]>\n"
+                         "<r>\n<e id=\"first\" ref=\"last\"/>\n";
+  for (int i = 0; i < 300000; ++i) {
+    document += "<e id=\"i" + std::to_string(i) + "\"/>\n";
+  }
+  folder.write("ids.xml", document + "<e id=\"first\" ref=\"nowhere\"/>\n<e id=\"last\" ref=\"i7\"/>\n</r>\n");
+  const Limits limits{20s, 192 * megabytes};
+  const Outcome outcome = runIn(folder, "ids.xml", limits);
+  expectWithinBounds(outcome, limits);
+  expectReport(outcome, "ids.xml", "ids.xml:300004:28: ID first already defined\n");
+  EXPECT_NE(std::string::npos, outcome.standardError.find("references an unknown ID \"nowhere\"\n"));
+  EXPECT_EQ(std::string::npos, outcome.standardError.find("\"i7\""));
+  EXPECT_EQ(std::string::npos, outcome.standardError.find("\"last\""));
+}
+
 // --- Devices and FIFOs -----------------------------------------------------------
 // A document may refer to regular files and URLs only: a device or a FIFO
 // could block or never end, so each is refused, whatever refers to it.

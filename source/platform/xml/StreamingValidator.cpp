@@ -45,6 +45,9 @@ constexpr std::size_t expansionFactor = 10;
 // What a reference to an external entity of unknown size counts for.
 constexpr std::size_t unknownEntitySize = std::size_t{64} << 10;
 
+// libxml2's hash tables grow by themselves to this many buckets and no further.
+constexpr std::size_t largestHashSize = 8 * 2048;
+
 // Text up to this length goes to the schema layer as it comes (see schemaText).
 constexpr std::size_t directTextLength = std::size_t{64} << 10;
 
@@ -182,6 +185,7 @@ private:
   void stopSchema();
   bool schemaRunning();
   void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
+  void spreadIdTables();
   void schemaText(const xmlChar* data, int length);
   void schemaCdata(const xmlChar* data, int length);
   void endTextRun();
@@ -252,6 +256,11 @@ private:
   std::size_t textRun = 0;
   std::string pendingText;
   bool blankCdataForwarded = false;
+
+  // The bucket counts given to the document's ID and IDREF tables (see
+  // spreadIdTables); libxml2 grows them itself up to its largest size.
+  std::size_t idBuckets = largestHashSize;
+  std::size_t refBuckets = largestHashSize;
 
   // Bytes of text the entity references so far stand for.
   std::size_t expanded = 0;
@@ -442,6 +451,7 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
     if (root && ctxt->validate) {
       ctxt->valid &= xmlValidateRoot(&ctxt->vctxt, ctxt->myDoc);
     }
+    pass.spreadIdTables();
   }
 
   pass.open.push_back(OpenElement{});
@@ -611,6 +621,44 @@ void Pass::release(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
   node->next = ctxt->freeElems;
   ctxt->freeElems = node;
   ++ctxt->freeElemsNr;
+}
+
+void copyHashEntry(void* payload, void* table, const xmlChar* name, const xmlChar* name2,
+                   const xmlChar* name3) {
+  xmlHashAddEntry3(static_cast<xmlHashTablePtr>(table), name, name2, name3, payload);
+}
+
+// Moves table to four times as many buckets once it holds four entries per
+// bucket; its payloads move along.
+void spread(void*& table, std::size_t& buckets) {
+  xmlHashTablePtr full = static_cast<xmlHashTablePtr>(table);
+  if (full == nullptr || static_cast<std::size_t>(xmlHashSize(full)) <= 4 * buckets ||
+      buckets > (std::size_t{1} << 26)) {
+    return;
+  }
+  xmlHashTablePtr spread = xmlHashCreate(static_cast<int>(4 * buckets));
+  if (spread == nullptr) {
+    return;
+  }
+  xmlHashScanFull(full, copyHashEntry, spread);
+  if (xmlHashSize(spread) != xmlHashSize(full)) {
+    xmlHashFree(spread, nullptr);
+    return;
+  }
+  xmlHashFree(full, nullptr);
+  table = spread;
+  buckets *= 4;
+}
+
+// Past its largest size, every entry added to a libxml2 hash table walks
+// chains that grow with the table, so tracking millions of IDs and IDREFs
+// would take time quadratic in their number; spread over more buckets it
+// stays linear.
+void Pass::spreadIdTables() {
+  if (parser->myDoc != nullptr) {
+    spread(parser->myDoc->ids, idBuckets);
+    spread(parser->myDoc->refs, refBuckets);
+  }
 }
 
 void Pass::startDocument(void* context) {
