@@ -261,6 +261,7 @@ private:
   // spreadIdTables); libxml2 grows them itself up to its largest size.
   std::size_t idBuckets = largestHashSize;
   std::size_t refBuckets = largestHashSize;
+  std::size_t elementCount = 0;
 
   // Bytes of text the entity references so far stand for.
   std::size_t expanded = 0;
@@ -451,7 +452,10 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
     if (root && ctxt->validate) {
       ctxt->valid &= xmlValidateRoot(&ctxt->vctxt, ctxt->myDoc);
     }
-    pass.spreadIdTables();
+    // Tables that may spread are looked at once every 1024 elements.
+    if ((++pass.elementCount & 1023) == 0) {
+      pass.spreadIdTables();
+    }
   }
 
   pass.open.push_back(OpenElement{});
