@@ -173,6 +173,7 @@ private:
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
   const char* currentBase() const;
   void release(xmlParserCtxtPtr ctxt, xmlNodePtr node);
+  void releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute);
   bool validatingContent();
   int declaredType();
   void pushForeignContent();
@@ -611,7 +612,7 @@ void Pass::release(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
     return;
   }
   if (node->properties != nullptr) {
-    xmlFreePropList(node->properties);
+    releaseAttributes(ctxt, node->properties);
   }
   if (node->nsDef != nullptr) {
     xmlFreeNsList(node->nsDef);
@@ -662,6 +663,50 @@ void Pass::spreadIdTables() {
   if (parser->myDoc != nullptr) {
     spread(parser->myDoc->ids, idBuckets);
     spread(parser->myDoc->refs, refBuckets);
+  }
+}
+
+// Attributes and the text nodes of their values go back to the parser too,
+// which takes them for the next attributes instead of allocating new ones.
+// IDs need no removal: in reader mode the ID table keeps values, not
+// attributes.
+void Pass::releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
+  const auto owned = [ctxt](const xmlChar* text) {
+    return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
+  };
+  while (attribute != nullptr) {
+    const xmlAttrPtr next = attribute->next;
+    xmlNodePtr child = attribute->children;
+    while (child != nullptr) {
+      const xmlNodePtr nextChild = child->next;
+      if (child->type != XML_TEXT_NODE || child->children != nullptr) {
+        xmlFreeNode(child);
+      } else {
+        // A short value lives in the node itself (XML_PARSE_COMPACT).
+        if (child->content != reinterpret_cast<xmlChar*>(&child->properties) && owned(child->content)) {
+          xmlFree(child->content);
+        }
+        if (ctxt->freeElemsNr < 100) {
+          child->next = ctxt->freeElems;
+          ctxt->freeElems = child;
+          ++ctxt->freeElemsNr;
+        } else {
+          xmlFree(child);
+        }
+      }
+      child = nextChild;
+    }
+    if (owned(attribute->name)) {
+      xmlFree(const_cast<xmlChar*>(attribute->name));
+    }
+    if (ctxt->freeAttrsNr < 100) {
+      attribute->next = ctxt->freeAttrs;
+      ctxt->freeAttrs = attribute;
+      ++ctxt->freeAttrsNr;
+    } else {
+      xmlFree(attribute);
+    }
+    attribute = next;
   }
 }
 
