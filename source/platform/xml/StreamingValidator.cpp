@@ -602,12 +602,32 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
   }
 }
 
-// Frees an element whose end tag has passed. Up to a hundred element
-// structures are kept for libxml2 to reuse, which saves an allocation and a
-// release for nearly every element of a document.
+// How many element, text and attribute structures the parser keeps for
+// reuse, as libxml2's reader does.
+constexpr int keptStructures = 100;
+
+bool ownedText(xmlParserCtxtPtr ctxt, const xmlChar* text) {
+  return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
+}
+
+// Hands a node structure whose contents are released to the parser for its
+// next element or text, or frees it when the parser keeps enough.
+void recycle(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
+  if (ctxt->freeElemsNr < keptStructures) {
+    node->next = ctxt->freeElems;
+    ctxt->freeElems = node;
+    ++ctxt->freeElemsNr;
+  } else {
+    xmlFree(node);
+  }
+}
+
+// Frees an element whose end tag has passed; its structures are kept for
+// libxml2 to reuse, which saves an allocation and a release for nearly
+// every element of a document.
 void Pass::release(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
   xmlUnlinkNode(node);
-  if (ctxt != parser || ctxt->freeElemsNr >= 100 || node->children != nullptr) {
+  if (ctxt != parser || node->children != nullptr) {
     xmlFreeNode(node);
     return;
   }
@@ -617,15 +637,10 @@ void Pass::release(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
   if (node->nsDef != nullptr) {
     xmlFreeNsList(node->nsDef);
   }
-  if (node->name != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, node->name))) {
+  if (ownedText(ctxt, node->name)) {
     xmlFree(const_cast<xmlChar*>(node->name));
   }
-  node->name = nullptr;
-  node->properties = nullptr;
-  node->nsDef = nullptr;
-  node->next = ctxt->freeElems;
-  ctxt->freeElems = node;
-  ++ctxt->freeElemsNr;
+  recycle(ctxt, node);
 }
 
 void copyHashEntry(void* payload, void* table, const xmlChar* name, const xmlChar* name2,
@@ -671,9 +686,6 @@ void Pass::spreadIdTables() {
 // IDs need no removal: in reader mode the ID table keeps values, not
 // attributes.
 void Pass::releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
-  const auto owned = [ctxt](const xmlChar* text) {
-    return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
-  };
   while (attribute != nullptr) {
     const xmlAttrPtr next = attribute->next;
     xmlNodePtr child = attribute->children;
@@ -683,23 +695,18 @@ void Pass::releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
         xmlFreeNode(child);
       } else {
         // A short value lives in the node itself (XML_PARSE_COMPACT).
-        if (child->content != reinterpret_cast<xmlChar*>(&child->properties) && owned(child->content)) {
+        if (child->content != reinterpret_cast<xmlChar*>(&child->properties) &&
+            ownedText(ctxt, child->content)) {
           xmlFree(child->content);
         }
-        if (ctxt->freeElemsNr < 100) {
-          child->next = ctxt->freeElems;
-          ctxt->freeElems = child;
-          ++ctxt->freeElemsNr;
-        } else {
-          xmlFree(child);
-        }
+        recycle(ctxt, child);
       }
       child = nextChild;
     }
-    if (owned(attribute->name)) {
+    if (ownedText(ctxt, attribute->name)) {
       xmlFree(const_cast<xmlChar*>(attribute->name));
     }
-    if (ctxt->freeAttrsNr < 100) {
+    if (ctxt->freeAttrsNr < keptStructures) {
       attribute->next = ctxt->freeAttrs;
       ctxt->freeAttrs = attribute;
       ++ctxt->freeAttrsNr;
