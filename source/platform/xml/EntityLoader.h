@@ -1,34 +1,47 @@
-// How documents, DTDs, entities and schemas are opened.
+// How documents, DTDs, entities and schemas are named and opened.
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/xml/RemoteInput.h"
+#include "platform/xml/ResourceName.h"
 #include "platform/xml/ValidationError.h"
 
 struct _xmlParserCtxt;
+struct _xmlParserInput;
 
 namespace platform::xml {
 
 class ErrorCollector;
 
 /// The one external entity loader of the process. Every resource that a
-/// load opens, the document itself included, goes through it:
-/// - local paths and file: URLs name regular files only (a directory, a
-///   device or a FIFO is refused: reading one could block or never end);
-/// - PUBLIC identifiers and missing local files are looked up in the system
-///   XML catalog;
-/// - http: and https: go through our own transport;
-/// - any other scheme is refused.
-/// Refusals are reported to the collector of the load in progress.
+/// load opens goes through it, named by ResourceName's rules:
+/// - a local file is opened once, without blocking, and read only when that
+///   descriptor is a regular file (a directory, a device or a FIFO is
+///   refused); "-" is a file name like any other;
+/// - PUBLIC identifiers, remote URLs and missing local files are looked up
+///   in the XML catalogs first; a catalog that cannot be read is skipped;
+/// - http: and https: go through our own transport, each body fetched once
+///   per load (within RemoteBodies' budget);
+/// - a resource that came over the network may refer only to http and
+///   https resources: a reference from it to a local file is refused;
+/// - any other scheme, and file: URLs of other hosts, are refused.
+/// Refusals are reported to the collector of the load in progress, at the
+/// place that referred to the resource.
 class EntityLoader {
 public:
   EntityLoader() = delete;
 
   /// Makes this loader libxml2's; idempotent and thread-safe.
   static void install();
+
+  /// The absolute path of the current directory; "/" when it cannot be read
+  /// (it was removed): relative names then fail to open all the same.
+  static std::string currentDirectory();
 
   /// Where the load in progress stands: the place to report a refused
   /// resource at when the parser that asked for it has no position (a
@@ -46,31 +59,88 @@ public:
   class Scope final : public TransportErrorSink {
   public:
     /// externals false: only the document itself may be opened; every
-    /// external subset, entity and schema reads as empty.
-    Scope(ErrorCollector& errors, bool externals, const Position& position);
+    /// external subset, entity and schema reads as empty. display names the
+    /// resources in reports.
+    Scope(ErrorCollector& errors, bool externals, const Position& position, ResourceDisplay display);
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
     ~Scope();
 
-    void transportFailed(const std::string& url, const std::string& reason) override;
+    /// Opens the document of the load as an input of parser; null once the
+    /// reason has been reported.
+    _xmlParserInput* openDocument(const ResourceName& document, _xmlParserCtxt* parser);
+
+    /// The name under which libxml2 is to open reference, made in the
+    /// resource whose URI is base: the absolute URI it resolves to, or a name
+    /// that this scope refuses, with the reason, when it is opened (a name
+    /// that cannot be resolved, or a local file referred to from a remote
+    /// resource).
+    std::string resolve(const std::string& base, const std::string& reference);
 
     /// Makes text readable, for this load only, under the returned name: a
     /// fragment of base, so relative references in text resolve against base.
     std::string addGeneratedSchema(const std::string& base, const std::string& text);
 
+    /// Brackets the schema layer's reading of the schemas that the hints of
+    /// one element name: libxml2 opens the documents those schemas include
+    /// and import without saying which schema refers to them.
+    void beginSchemaAssembly(bool hintsAreRemote);
+    void endSchemaAssembly();
+
+    /// What an external entity named uri holds, when known without reading
+    /// it; otherwise unknown.
+    std::size_t entitySize(const std::string& uri, std::size_t unknown) const;
+
+    /// Adds error with its location named as reports name it.
+    void report(ValidationError error);
+    /// What a report calls the resource of this name.
+    std::string display(const std::string& name) const { return displayName(name); }
+
+    /// Whether a catalog is being read: its problems are not the document's.
+    bool readingCatalog() const;
+    /// Whether a resource has been refused; whether libxml2's message text
+    /// names one (its own echo of a refusal).
+    bool refusedAny() const { return !refused.empty(); }
+    bool mentionsRefused(const char* message) const;
+
+    void transportFailed(const std::string& url, const std::string& reason) override;
+
+    /// libxml2's external entity loader, for this load.
+    _xmlParserInput* load(const char* url, const char* publicId, _xmlParserCtxt* context);
+
+  private:
+    _xmlParserInput* open(ResourceName name, const std::string& systemId, const std::string& displayed,
+                          const char* publicId, _xmlParserCtxt* context, bool keepRemote);
+    _xmlParserInput* openLocal(const ResourceName& name, const std::string& systemId,
+                               const std::string& displayed, _xmlParserCtxt* context, int& error);
+    bool referredFromRemote(const std::string& referrer, const std::string& target) const;
+    _xmlParserInput* openRemote(const ResourceName& name, _xmlParserCtxt* context, bool keep);
+    void refuse(_xmlParserCtxt* referrer, const std::string& name, const std::string& message);
+    std::string refusalName(const std::string& message);
+    ResourceName nameOf(const std::string& target, _xmlParserCtxt* context, std::string& referrer);
+
     ErrorCollector& errors;
     bool externals;
     const Position& position;
-    bool documentOpened = false;
-    bool openingDocument = false;
+    ResourceDisplay displayName;
     /// The parser that asked for the remote resource being opened, if any.
     _xmlParserCtxt* openingRemote = nullptr;
-    /// The resources refused so far, as they were named.
+    /// The resources refused so far, as libxml2 named them.
     std::vector<std::string> refused;
     /// Documents made by the load itself, by name.
     std::vector<std::pair<std::string, std::string>> generated;
+    /// Names handed to libxml2 that stand for a refusal, and its message.
+    std::map<std::string, std::string> refusals;
+    std::map<std::string, std::string> refusalByMessage;
+    RemoteBodies bodies;
 
-  private:
+    /// The schema assembly in progress: whether the hints are in a remote
+    /// resource, the schemas they name, and the schema documents read so far.
+    bool assembling = false;
+    bool assemblyRemote = false;
+    std::vector<std::string> assemblyRoots;
+    std::vector<ResourceName> assemblyDocuments;
+
     Scope* previous;
   };
 };

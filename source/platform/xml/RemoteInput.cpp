@@ -24,13 +24,37 @@ void tell(TransportErrorSink& sink, const std::string& url, const std::string& r
 
 /// What libxml2's read and close callbacks of one remote input work on.
 struct RemoteStream {
-  RemoteStream(const std::string& requestedUrl, TransportErrorSink& errorSink)
-      : url(requestedUrl), sink(errorSink), resource(requestedUrl) {}
+  RemoteStream(const std::string& requestedUrl, TransportErrorSink& errorSink, RemoteBodies* kept)
+      : url(requestedUrl), sink(errorSink), resource(requestedUrl), kept(kept) {}
 
   std::string url;
   TransportErrorSink& sink;
   RemoteResource resource;
   bool reported = false;
+  // Where the body goes once read to its end, and what of it is read so far;
+  // null once it has grown past what may be kept.
+  RemoteBodies* kept;
+  std::string copy;
+
+  void copyRead(const char* data, std::size_t count) noexcept {
+    if (kept == nullptr) {
+      return;
+    }
+    if (copy.size() + count > kept->roomLeft()) {
+      kept = nullptr;
+      std::string().swap(copy);
+      return;
+    }
+    try {
+      copy.append(data, count);
+      if (count == 0) {
+        kept->keep(url, RemoteBodies::Body{resource.finalUrl(), std::move(copy)});
+        kept = nullptr;
+      }
+    } catch (...) {
+      kept = nullptr; // a body not kept is fetched again
+    }
+  }
 
   void report() noexcept {
     if (!reported) {
@@ -50,6 +74,7 @@ int readRemote(void* context, char* buffer, int length) noexcept {
     stream->report();
     return -1;
   }
+  stream->copyRead(buffer, static_cast<std::size_t>(count));
   return static_cast<int>(count);
 }
 
@@ -66,7 +91,45 @@ char* duplicateForLibxml(const std::string& text) {
   return reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(text.c_str())));
 }
 
+// As libxml2 does for its own files: the name locates errors and is the
+// base of relative references; the directory is the older form of it.
+void nameInput(xmlParserCtxt* context, xmlParserInput* input, const std::string& finalUrl) {
+  input->filename = duplicateForLibxml(finalUrl);
+  input->directory = xmlParserGetDirectory(finalUrl.c_str());
+  if (context != nullptr && context->directory == nullptr && input->directory != nullptr) {
+    context->directory = duplicateForLibxml(input->directory);
+  }
+}
+
+xmlParserInput* openKept(xmlParserCtxt* context, const RemoteBodies::Body& body) {
+  xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateMem(
+      body.bytes.data(), static_cast<int>(body.bytes.size()), XML_CHAR_ENCODING_NONE);
+  if (buffer == nullptr) {
+    return nullptr;
+  }
+  xmlParserInput* input = xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE);
+  if (input == nullptr) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  nameInput(context, input, body.finalUrl);
+  return input;
+}
+
 } // namespace
+
+const RemoteBodies::Body* RemoteBodies::find(const std::string& url) const {
+  const auto found = bodies.find(url);
+  return found == bodies.end() ? nullptr : &found->second;
+}
+
+void RemoteBodies::keep(const std::string& url, Body body) {
+  const std::size_t size = body.bytes.size() + body.finalUrl.size() + url.size();
+  if (size <= room && bodies.find(url) == bodies.end()) {
+    bodies.emplace(url, std::move(body));
+    room -= size;
+  }
+}
 
 bool isRemoteUrl(const std::string& url) {
   auto startsWithIgnoringCase = [&url](const char* prefix) {
@@ -82,9 +145,16 @@ bool isRemoteUrl(const std::string& url) {
 }
 
 xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url,
-                                TransportErrorSink& sink) noexcept {
+                                TransportErrorSink& sink, RemoteBodies* kept) noexcept {
   try {
-    auto stream = std::make_unique<RemoteStream>(url, sink);
+    if (const RemoteBodies::Body* body = kept != nullptr ? kept->find(url) : nullptr) {
+      xmlParserInput* input = openKept(context, *body);
+      if (input == nullptr) {
+        tell(sink, url, "out of memory");
+      }
+      return input;
+    }
+    auto stream = std::make_unique<RemoteStream>(url, sink, kept);
     if (stream->resource.failed()) {
       stream->report();
       return nullptr;
@@ -106,13 +176,7 @@ xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url,
       return nullptr;
     }
     buffer.release();
-    // As libxml2 does for its own files: the name locates errors and is the
-    // base of relative references; the directory is the older form of it.
-    input->filename = duplicateForLibxml(finalUrl);
-    input->directory = xmlParserGetDirectory(finalUrl.c_str());
-    if (context != nullptr && context->directory == nullptr && input->directory != nullptr) {
-      context->directory = duplicateForLibxml(input->directory);
-    }
+    nameInput(context, input, finalUrl);
     return input;
   } catch (const std::bad_alloc&) {
     tell(sink, url, "out of memory");

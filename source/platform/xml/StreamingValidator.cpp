@@ -1,5 +1,6 @@
 #include "platform/xml/StreamingValidator.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -10,6 +11,7 @@
 #include <libxml/parser.h>
 #include <libxml/hash.h>
 #include <libxml/dict.h>
+#include <libxml/entities.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/uri.h>
@@ -18,9 +20,12 @@
 #include <libxml/xmlschemas.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/ErrorCollector.h"
+#include "platform/xml/RemoteInput.h"
+#include "platform/xml/ResourceName.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -95,6 +100,17 @@ std::string hintSchema(const std::string& pairs, const std::string& noNamespaceL
   return schema;
 }
 
+// The URI of the innermost input of ctxt that has one (the text of an
+// internal entity has none): the base of references made where it stands.
+std::string innermostBase(xmlParserCtxtPtr ctxt) {
+  for (int i = ctxt->inputNr - 1; i >= 0; --i) {
+    if (ctxt->inputTab[i] != nullptr && ctxt->inputTab[i]->filename != nullptr) {
+      return ctxt->inputTab[i]->filename;
+    }
+  }
+  return "";
+}
+
 // Swallows what libxml2 would otherwise print on its generic channel.
 void discardGenericError(void*, const char*, ...) {}
 
@@ -141,7 +157,7 @@ public:
   ValidationError here() const override;
 
 private:
-  xmlParserInputPtr openMemory(EntityLoader::Scope& scope);
+  xmlParserInputPtr openMemory();
 
   // The document for runMemory; null when it is opened by name.
   const char* memoryData = nullptr;
@@ -164,11 +180,15 @@ private:
   static void comment(void* context, const xmlChar* value);
   static void processingInstruction(void* context, const xmlChar* target, const xmlChar* data);
   static void ignoreReference(void*, const xmlChar*) {}
+  static xmlParserInputPtr resolveEntity(void* context, const xmlChar* publicId, const xmlChar* systemId);
+  static void entityDecl(void* context, const xmlChar* name, int type, const xmlChar* publicId,
+                         const xmlChar* systemId, xmlChar* content);
   static void parserError(void* context, xmlErrorPtr error);
   static void passError(void* pass, xmlErrorPtr error);
   static int locate(void* pass, const char** file, unsigned long* line);
 
   void record(const xmlError& error);
+  void report(ValidationError error);
   bool dtdValidating() const;
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
   const char* currentBase() const;
@@ -191,12 +211,12 @@ private:
   void schemaCdata(const xmlChar* data, int length);
   void endTextRun();
   void dropValidationStack();
-  std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
-                          bool resolve = true) const;
+  std::string resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const;
 
   LoadOptions options;
   ErrorCollector& errors;
-  std::string documentLocation;
+  // The document's URI: the base of its references.
+  std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
   xmlParserCtxtPtr parser = nullptr;
   // The context whose callback is running: the parser's, or that of the
@@ -291,15 +311,14 @@ const char* Pass::currentBase() const {
   if (parser->input != nullptr && parser->input->filename != nullptr) {
     return parser->input->filename;
   }
-  return documentLocation.c_str();
+  return documentUri.c_str();
 }
 
 // Schema locations in xsi hints are relative to the entity that holds them;
 // libxml2 would take them relative to the current directory.
-std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs,
-                              bool resolve) const {
+std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const {
   const std::string hint(text(value), static_cast<std::size_t>(valueEnd - value));
-  const xmlChar* base = reinterpret_cast<const xmlChar*>(currentBase());
+  const std::string base = currentBase();
   std::string resolved;
   std::size_t position = 0;
   bool isLocation = !pairs;
@@ -313,11 +332,8 @@ std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, boo
       end = hint.size();
     }
     std::string token = hint.substr(start, end - start);
-    if (isLocation && resolve) {
-      XmlPtr<xmlChar> absolute(xmlBuildURI(reinterpret_cast<const xmlChar*>(token.c_str()), base));
-      if (absolute != nullptr) {
-        token = text(absolute.get());
-      }
+    if (isLocation) {
+      token = loads->resolve(base, token);
     }
     if (!resolved.empty()) {
       resolved.push_back(' ');
@@ -510,6 +526,15 @@ void Pass::startSchemaElement(const xmlChar* localName, const xmlChar* prefix, c
                                   attributeCount, defaultedCount, attributes);
     return;
   }
+  // The schemas the hints name are read while the schema layer takes this
+  // element.
+  struct Assembly {
+    Assembly(EntityLoader::Scope& loads, bool remote) : loads(loads) { loads.beginSchemaAssembly(remote); }
+    Assembly(const Assembly&) = delete;
+    Assembly& operator=(const Assembly&) = delete;
+    ~Assembly() { loads.endSchemaAssembly(); }
+    EntityLoader::Scope& loads;
+  } assembly(*loads, isRemoteUrl(currentBase()));
   std::vector<const xmlChar*> forwarded(attributes, attributes + 5 * attributeCount);
   std::string pairs;
   std::string single;
@@ -522,12 +547,7 @@ void Pass::startSchemaElement(const xmlChar* localName, const xmlChar* prefix, c
   if (pairsAt >= 0 && singleAt >= 0) {
     // libxml2 reads only one of the two hints of an element: a small schema
     // that includes the no-namespace one and imports the others carries both.
-    // It is named after the entity that holds the hints, so the locations in
-    // it resolve as they would on the element.
-    const std::string text = hintSchema(
-        resolveHint(attributes[5 * pairsAt + 3], attributes[5 * pairsAt + 4], true, false),
-        resolveHint(attributes[5 * singleAt + 3], attributes[5 * singleAt + 4], false, false));
-    single = loads->addGeneratedSchema(currentBase(), text);
+    single = loads->addGeneratedSchema(currentBase(), hintSchema(pairs, single));
     forwarded.erase(forwarded.begin() + 5 * pairsAt, forwarded.begin() + 5 * pairsAt + 5);
     if (pairsAt >= attributeCount - defaultedCount) {
       --defaultedCount;
@@ -792,6 +812,45 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   return entity;
 }
 
+// libxml2 would resolve the external subset's system identifier with its
+// own URI parser, which gives up on one that holds a space or a non-ASCII
+// letter; the loader's names do not.
+xmlParserInputPtr Pass::resolveEntity(void* context, const xmlChar* publicId, const xmlChar* systemId) {
+  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+  Pass& pass = of(context);
+  std::string name;
+  if (systemId != nullptr && pass.loads != nullptr) {
+    name = pass.loads->resolve(innermostBase(ctxt), text(systemId));
+  }
+  return xmlLoadExternalEntity(systemId != nullptr ? name.c_str() : nullptr, text(publicId), ctxt);
+}
+
+// The same for the system identifiers of entities, which libxml2 resolves
+// when they are declared: against the entity the declaration stands in.
+void Pass::entityDecl(void* context, const xmlChar* name, int type, const xmlChar* publicId,
+                      const xmlChar* systemId, xmlChar* content) {
+  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+  Pass& pass = of(context);
+  const bool parameter = type == XML_INTERNAL_PARAMETER_ENTITY || type == XML_EXTERNAL_PARAMETER_ENTITY;
+  const auto declared = [ctxt, name, parameter]() -> xmlEntityPtr {
+    if (ctxt->myDoc == nullptr) {
+      return nullptr;
+    }
+    return parameter ? xmlGetParameterEntity(ctxt->myDoc, name) : xmlGetDocEntity(ctxt->myDoc, name);
+  };
+  // A later declaration of the same name is ignored, and its entity is not
+  // the one to name.
+  const xmlEntityPtr earlier = systemId != nullptr ? declared() : nullptr;
+  xmlSAX2EntityDecl(context, name, type, publicId, systemId, content);
+  const xmlEntityPtr entity = systemId != nullptr && pass.loads != nullptr ? declared() : nullptr;
+  if (entity == nullptr || entity == earlier) {
+    return;
+  }
+  const std::string uri = pass.loads->resolve(innermostBase(ctxt), text(systemId));
+  xmlFree(const_cast<xmlChar*>(entity->URI));
+  entity->URI = xmlStrdup(reinterpret_cast<const xmlChar*>(uri.c_str()));
+}
+
 xmlEntityPtr Pass::getParameterEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
   xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
@@ -818,18 +877,10 @@ void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
     break;
   case XML_EXTERNAL_GENERAL_PARSED_ENTITY:
   case XML_EXTERNAL_PARAMETER_ENTITY: {
-    std::size_t size = unknownEntitySize;
-    struct stat status {};
     const xmlChar* location = entity->URI != nullptr ? entity->URI : entity->SystemID;
-    if (location != nullptr) {
-      XmlPtr<xmlURI> uri(xmlParseURI(text(location)));
-      const char* path = uri != nullptr && (uri->scheme == nullptr || std::strcmp(uri->scheme, "file") == 0)
-                             ? uri->path
-                             : nullptr;
-      if (path != nullptr && stat(path, &status) == 0 && S_ISREG(status.st_mode)) {
-        size = static_cast<std::size_t>(status.st_size);
-      }
-    }
+    const std::size_t size = location != nullptr && loads != nullptr
+                                 ? loads->entitySize(text(location), unknownEntitySize)
+                                 : unknownEntitySize;
     expanded += size;
     break;
   }
@@ -850,7 +901,7 @@ void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
   error.message = "Excessive entity expansion: the entity references stand for more than " +
                   std::to_string(expansionAllowance >> 20) + " MB of text and more than " +
                   std::to_string(expansionFactor) + " times the document read so far";
-  errors.add(std::move(error));
+  report(std::move(error));
   for (xmlParserCtxtPtr stopped : {ctxt, parser}) {
     xmlStopParser(stopped);
     stopped->wellFormed = 0;
@@ -881,7 +932,7 @@ void Pass::checkNamespaceNames(xmlNodePtr node) {
     error.message = std::string("Value of attribute ") + text(attribute->name) + " of element " +
                     text(node->name) + " is not a name without a colon (NCName): '" +
                     text(value->content) + "'";
-    errors.add(std::move(error));
+    report(std::move(error));
   }
 }
 
@@ -945,7 +996,7 @@ void Pass::checkStandaloneWhitespace(const xmlChar* data, int length) {
   ValidationError error = here();
   error.message = std::string("standalone: ") + text(open.back().node->name) +
                   " declared in the external subset contains white spaces nodes";
-  errors.add(std::move(error));
+  report(std::move(error));
 }
 
 ValidationError Pass::here() const {
@@ -982,6 +1033,9 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (loads != nullptr && loads->readingCatalog()) {
+    return; // a catalog that cannot be read is skipped; the lookup goes on without it
+  }
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
     schemaFailed = true;
   }
@@ -997,14 +1051,16 @@ void Pass::record(const xmlError& error) {
   if (error.level == XML_ERR_NONE) {
     return;
   }
-  if (error.domain == XML_FROM_SCHEMASP && loads != nullptr && error.message != nullptr) {
-    for (const std::string& url : loads->refused) {
-      if (std::strstr(error.message, ("'" + url + "'").c_str()) != nullptr) {
-        return; // the refusal itself has been reported, with its reason
-      }
-    }
+  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_INVALID_URI) {
+    // A system literal with a space or a non-ASCII letter names a file all
+    // the same: the loader escapes those characters, as XML 1.0 asks.
+    return;
   }
-  if (error.code == XML_DTD_NO_DTD && loads != nullptr && !loads->refused.empty()) {
+  if (error.domain == XML_FROM_SCHEMASP && loads != nullptr && error.message != nullptr &&
+      loads->mentionsRefused(error.message)) {
+    return; // the refusal itself has been reported, with its reason
+  }
+  if (error.code == XML_DTD_NO_DTD && loads != nullptr && loads->refusedAny()) {
     return; // the DTD that could not be loaded has been reported already
   }
   if (error.code == XML_DTD_NO_DTD &&
@@ -1068,12 +1124,27 @@ void Pass::record(const xmlError& error) {
       c = ' ';
     }
   }
-  errors.add(std::move(problem));
+  report(std::move(problem));
+}
+
+void Pass::report(ValidationError error) {
+  if (loads != nullptr) {
+    loads->report(std::move(error));
+  } else {
+    errors.add(std::move(error));
+  }
 }
 
 void Pass::run(const std::string& location) {
-  documentLocation = location;
-  EntityLoader::Scope scope(errors, options.resolveExternals, *this);
+  const std::string directory = EntityLoader::currentDirectory();
+  struct stat status {};
+  const bool exists = memoryData != nullptr || lstat(location.c_str(), &status) == 0;
+  const ResourceName document = nameArgument(location, directory, exists);
+  documentUri = document.uri;
+  // Reports name local files the way the user named the document.
+  const bool relative = document.isLocal() && document.path == location && location.compare(0, 1, "/") != 0;
+  EntityLoader::Scope scope(errors, options.resolveExternals, *this,
+                            ResourceDisplay(document, location, relative ? directory : ""));
   loads = &scope;
   ErrorChannels channels(this, passError);
 
@@ -1099,6 +1170,8 @@ void Pass::run(const std::string& location) {
   handler.comment = comment;
   handler.processingInstruction = processingInstruction;
   handler.reference = ignoreReference;
+  handler.resolveEntity = resolveEntity;
+  handler.entityDecl = entityDecl;
   handler.serror = parserError;
   handler.warning = nullptr;
   handler.error = nullptr;
@@ -1122,9 +1195,7 @@ void Pass::run(const std::string& location) {
   parser->parseMode = XML_PARSE_READER;
   parser->linenumbers = 1;
 
-  xmlParserInputPtr input = memoryData != nullptr
-                                ? openMemory(scope)
-                                : xmlLoadExternalEntity(location.c_str(), nullptr, parser);
+  xmlParserInputPtr input = memoryData != nullptr ? openMemory() : scope.openDocument(document, parser);
   if (input == nullptr) {
     if (errors.empty()) {
       errors.add({location, 0, 0, "failed to load \"" + location + "\""});
@@ -1136,10 +1207,6 @@ void Pass::run(const std::string& location) {
     errors.add({location, 0, 0, "failed to start reading \"" + location + "\""});
     return;
   }
-  if (parser->directory == nullptr) {
-    parser->directory = xmlParserGetDirectory(location.c_str());
-  }
-
   xmlParseDocument(parser);
   stopSchema();
   dropValidationStack();
@@ -1193,10 +1260,9 @@ void Pass::runMemory(const char* data, std::size_t size, const std::string& loca
 }
 
 // The loader then opens only what the document refers to.
-xmlParserInputPtr Pass::openMemory(EntityLoader::Scope& scope) {
-  scope.documentOpened = true;
+xmlParserInputPtr Pass::openMemory() {
   if (memorySize > static_cast<std::size_t>(INT_MAX)) {
-    errors.add({documentLocation, 0, 0, "the document is too large to be held in memory"});
+    report({documentUri, 0, 0, "the document is too large to be held in memory"});
     return nullptr;
   }
   xmlParserInputBufferPtr buffer =
@@ -1209,7 +1275,7 @@ xmlParserInputPtr Pass::openMemory(EntityLoader::Scope& scope) {
     xmlFreeParserInputBuffer(buffer);
     return nullptr;
   }
-  input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(documentLocation.c_str())));
+  input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(documentUri.c_str())));
   return input;
 }
 
