@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "e2e/FolderMatrix.h"
 #include "e2e/ScratchDirectory.h"
 #include "support/ProcessRunner.h"
 
@@ -259,6 +261,64 @@ TEST(DtdAndSchema, SchemaIsEnforcedWhenTheDtdAccepts) {
   expectRejected("both/note-xsd-invalid.xml",
                  {"both/note-xsd-invalid.xml:5:8: Element 'body': This element is not expected. "
                   "Expected is ( to )."});
+}
+
+// --- Where names lead ----------------------------------------------------------
+
+// Writes name (relative to scratch, folders made as needed).
+void writeUnder(const e2e::ScratchDirectory& scratch, const std::string& name, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(scratch.path() + "/" + name).parent_path());
+  scratch.writeFile(name, content);
+}
+
+// Run from a folder whose looser DTD and schema sit where references taken
+// relative to the current directory would lead.
+TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
+  e2e::ScratchDirectory scratch;
+  const auto documents = e2e::writeFolderMatrix(
+      [&scratch](const std::string& name, const std::string& content) { writeUnder(scratch, name, content); });
+  ProcessOptions fromDecoy;
+  fromDecoy.workingDirectory = scratch.path() + "/decoy/inner";
+  for (const e2e::MatrixDocument& document : documents) {
+    const std::string absolute = scratch.path() + "/" + document.path;
+    for (const std::string& argument :
+         {"../../" + document.path, absolute, "file://" + e2e::escapePath(absolute)}) {
+      SCOPED_TRACE(argument);
+      const ProcessResult result = runVexlor({argument}, fromDecoy);
+      EXPECT_EQ(document.valid ? 0 : failureExit, result.exitCode);
+      EXPECT_EQ(std::string::npos, result.standardError.find("failed to load")) << result.standardError;
+    }
+  }
+}
+
+// Escapes, spaces and non-ASCII letters in system literals, and names that
+// look like URI syntax or like standard input on the command line.
+TEST(ResourceNames, NamesAreTakenAsWritten) {
+  e2e::ScratchDirectory scratch;
+  ProcessOptions inScratch;
+  inScratch.workingDirectory = scratch.path();
+  const std::string emptyOnly = "<!ELEMENT d EMPTY>";
+  for (const char* dtd : {"my file.dtd", "r\xC3\xA8gles.dtd", "dtds/-"}) {
+    writeUnder(scratch, dtd, emptyOnly);
+  }
+  int count = 0;
+  for (const char* literal :
+       {"my file.dtd", "my%20file.dtd", "file:my%20file.dtd", "FILE:my file.dtd", "r\xC3\xA8gles.dtd", "dtds/-"}) {
+    SCOPED_TRACE(literal);
+    const std::string name = "doc" + std::to_string(++count) + ".xml";
+    scratch.writeFile(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d/>\n");
+    expectValid(name, inScratch);
+    scratch.writeFile(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d>text</d>\n");
+    expectRejected(name, {name + ":2:8: Element d was declared EMPTY this one has content"}, inScratch);
+  }
+  // Standard input stays unread: "-" names a file.
+  scratch.writeFile("-", "<d/>");
+  expectValid("-", inScratch);
+  writeUnder(scratch, "x%41y/doc.xml", "<d/>");
+  expectValid("x%41y/doc.xml", inScratch);
+  expectRejected("ab:cd/doc.xml",
+                 {"ab:cd/doc.xml:0:0: failed to load \"ab:cd/doc.xml\": No such file or directory"},
+                 inScratch);
 }
 
 // --- Names and messages outside ASCII -----------------------------------------

@@ -166,9 +166,26 @@ xmlParserInputBufferPtr bufferOver(int fd) {
   return buffer;
 }
 
-// The URI of the innermost input of context that has one: the base of the
-// references made where the parser stands.
-std::string inputBase(xmlParserCtxtPtr context) {
+// A remote resource may refer to http and https resources only: a document
+// from a server must not make its reader open, let alone send on, a local
+// file. referrer is empty when libxml2 does not say which remote schema it
+// was.
+std::string remoteReferenceRefusal(const std::string& displayed, const std::string& referrer) {
+  return "failed to load \"" + displayed + "\": " +
+         (referrer.empty() ? std::string("a remote schema") : "the remote resource \"" + referrer + "\"") +
+         " may not refer to a local file (only to http and https URLs)";
+}
+
+xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
+  if (activeSession == nullptr) {
+    return previousLoader != nullptr ? previousLoader(url, publicId, context) : nullptr;
+  }
+  return activeSession->load(url, publicId, context);
+}
+
+} // namespace
+
+std::string EntityLoader::baseOf(xmlParserCtxtPtr context) {
   if (context == nullptr) {
     return "";
   }
@@ -179,17 +196,6 @@ std::string inputBase(xmlParserCtxtPtr context) {
   }
   return "";
 }
-
-std::string directoryOf(const std::string& uri) { return uri.substr(0, uri.rfind('/') + 1); }
-
-xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
-  if (activeSession == nullptr) {
-    return previousLoader != nullptr ? previousLoader(url, publicId, context) : nullptr;
-  }
-  return activeSession->load(url, publicId, context);
-}
-
-} // namespace
 
 std::string EntityLoader::currentDirectory() {
   std::vector<char> buffer(256);
@@ -276,8 +282,7 @@ std::string EntityLoader::Scope::resolve(const std::string& base, const std::str
   if (name.isRefused()) {
     result = refusalName("failed to load \"" + name.uri + "\": " + name.problem);
   } else if (name.isLocal() && isRemoteUrl(base)) {
-    result = refusalName("failed to load \"" + displayName(name.uri) + "\": the remote resource \"" +
-                         base + "\" may not refer to a local file (only to http and https URLs)");
+    result = refusalName(remoteReferenceRefusal(displayName(name.uri), base));
   } else {
     result = name.uri;
   }
@@ -339,28 +344,15 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
 }
 
 // The name that target (as libxml2 asks for it) stands for. referrer
-// receives the URI of the resource that refers to it, when known.
+// receives the URI of the resource that refers to it, when known; without
+// one, target is a name this loader or libxml2 has resolved already.
 ResourceName EntityLoader::Scope::nameOf(const std::string& target, xmlParserCtxtPtr context,
                                          std::string& referrer) {
-  referrer = inputBase(context);
+  referrer = baseOf(context);
   if (!referrer.empty()) {
     return resolveReference(referrer, target);
   }
-  if (hasScheme(target) || !assembling) {
-    return resolveReference("", target);
-  }
-  // A schema document's relative reference that libxml2 could not resolve
-  // (it is not a valid URI reference): its base is unknown, unless every
-  // schema document read so far stands in one folder.
-  std::string folder;
-  for (const ResourceName& read : assemblyDocuments) {
-    if (!folder.empty() && directoryOf(read.uri) != folder) {
-      folder.clear();
-      break;
-    }
-    folder = directoryOf(read.uri);
-  }
-  return resolveReference(folder, target);
+  return resolveReference("", target);
 }
 
 xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
@@ -402,10 +394,7 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
   }
   const std::string displayed = name.isRefused() ? target : displayName(name.uri);
   if (name.isLocal() && referredFromRemote(referrer, target)) {
-    refuse(context, target,
-           "failed to load \"" + displayed + "\": the remote resource \"" +
-               (referrer.empty() ? std::string("a remote schema") : referrer) +
-               "\" may not refer to a local file (only to http and https URLs)");
+    refuse(context, target, remoteReferenceRefusal(displayed, referrer));
     return nullptr;
   }
   xmlParserInputPtr input = open(name, target, displayed, publicId, context, true);

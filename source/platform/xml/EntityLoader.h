@@ -39,6 +39,11 @@ public:
   /// Makes this loader libxml2's; idempotent and thread-safe.
   static void install();
 
+  /// The URI of the innermost input of context that has one (the text of an
+  /// internal entity has none): the base of references made where it stands.
+  /// Empty when there is none.
+  static std::string baseOf(_xmlParserCtxt* context);
+
   /// The absolute path of the current directory; "/" when it cannot be read
   /// (it was removed): relative names then fail to open all the same.
   static std::string currentDirectory();

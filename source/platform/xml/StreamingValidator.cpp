@@ -100,17 +100,6 @@ std::string hintSchema(const std::string& pairs, const std::string& noNamespaceL
   return schema;
 }
 
-// The URI of the innermost input of ctxt that has one (the text of an
-// internal entity has none): the base of references made where it stands.
-std::string innermostBase(xmlParserCtxtPtr ctxt) {
-  for (int i = ctxt->inputNr - 1; i >= 0; --i) {
-    if (ctxt->inputTab[i] != nullptr && ctxt->inputTab[i]->filename != nullptr) {
-      return ctxt->inputTab[i]->filename;
-    }
-  }
-  return "";
-}
-
 // Swallows what libxml2 would otherwise print on its generic channel.
 void discardGenericError(void*, const char*, ...) {}
 
@@ -315,7 +304,8 @@ const char* Pass::currentBase() const {
 }
 
 // Schema locations in xsi hints are relative to the entity that holds them;
-// libxml2 would take them relative to the current directory.
+// libxml2 would take them relative to the current directory, and give up on
+// one with a space or a non-ASCII letter.
 std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, bool pairs) const {
   const std::string hint(text(value), static_cast<std::size_t>(valueEnd - value));
   const std::string base = currentBase();
@@ -327,7 +317,9 @@ std::string Pass::resolveHint(const xmlChar* value, const xmlChar* valueEnd, boo
     if (start == std::string::npos) {
       break;
     }
-    std::size_t end = hint.find_first_of(" \t\r\n", start);
+    // A no-namespace location is one URI, which may hold spaces of its own;
+    // the pairs of schemaLocation are separated by white space.
+    std::size_t end = pairs ? hint.find_first_of(" \t\r\n", start) : hint.find_last_not_of(" \t\r\n") + 1;
     if (end == std::string::npos) {
       end = hint.size();
     }
@@ -820,7 +812,7 @@ xmlParserInputPtr Pass::resolveEntity(void* context, const xmlChar* publicId, co
   Pass& pass = of(context);
   std::string name;
   if (systemId != nullptr && pass.loads != nullptr) {
-    name = pass.loads->resolve(innermostBase(ctxt), text(systemId));
+    name = pass.loads->resolve(EntityLoader::baseOf(ctxt), text(systemId));
   }
   return xmlLoadExternalEntity(systemId != nullptr ? name.c_str() : nullptr, text(publicId), ctxt);
 }
@@ -846,7 +838,7 @@ void Pass::entityDecl(void* context, const xmlChar* name, int type, const xmlCha
   if (entity == nullptr || entity == earlier) {
     return;
   }
-  const std::string uri = pass.loads->resolve(innermostBase(ctxt), text(systemId));
+  const std::string uri = pass.loads->resolve(EntityLoader::baseOf(ctxt), text(systemId));
   xmlFree(const_cast<xmlChar*>(entity->URI));
   entity->URI = xmlStrdup(reinterpret_cast<const xmlChar*>(uri.c_str()));
 }
@@ -1060,6 +1052,11 @@ void Pass::record(const xmlError& error) {
       loads->mentionsRefused(error.message)) {
     return; // the refusal itself has been reported, with its reason
   }
+  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_INTERNAL_ERROR && loads != nullptr &&
+      loads->refusedAny() && error.str1 != nullptr &&
+      std::strcmp(error.str1, "xmlLoadEntityContent input error") == 0) {
+    return; // libxml2's echo of an entity the loader refused
+  }
   if (error.code == XML_DTD_NO_DTD && loads != nullptr && loads->refusedAny()) {
     return; // the DTD that could not be loaded has been reported already
   }
@@ -1122,6 +1119,19 @@ void Pass::record(const xmlError& error) {
   for (char& c : problem.message) {
     if (c == '\n' || c == '\r') {
       c = ' ';
+    }
+  }
+  if (loads != nullptr) {
+    // libxml2 quotes the documents it names by the URIs the loader gave
+    // them; a reader knows local files by their paths.
+    for (std::size_t start = problem.message.find("'file://"); start != std::string::npos;
+         start = problem.message.find("'file://", start + 1)) {
+      const std::size_t end = problem.message.find('\'', start + 1);
+      if (end == std::string::npos) {
+        break;
+      }
+      const std::string shown = loads->display(problem.message.substr(start + 1, end - start - 1));
+      problem.message.replace(start + 1, end - start - 1, shown);
     }
   }
   report(std::move(problem));
