@@ -21,6 +21,8 @@ namespace {
 
 // Generous: a python3 start plus, for https, an RSA key generation.
 constexpr int startTimeoutMilliseconds = 30000;
+// In the server's directory, beside (not in) the served root.
+constexpr char requestLogName[] = "requests.log";
 
 std::string makeTemporaryDirectory() {
   const char* base = std::getenv("TMPDIR");
@@ -69,7 +71,8 @@ LoopbackServer::LoopbackServer(Transport transport)
   std::filesystem::create_directory(root);
   std::vector<std::string> arguments = {
       "python3", std::string(VEXLOR_TEST_SUPPORT_DIR) + "/loopback_http_server.py",
-      "--root", root, "--parent", std::to_string(getpid())};
+      "--root", root, "--log", directory + "/" + requestLogName,
+      "--parent", std::to_string(getpid())};
   if (tls) {
     arguments.push_back("--tls");
     arguments.push_back(directory);
@@ -132,6 +135,16 @@ void LoopbackServer::addFile(const std::string& relativePath, const std::string&
   if (!file.flush()) {
     throw std::runtime_error("cannot write " + path.string());
   }
+}
+
+std::vector<std::string> LoopbackServer::requests() const {
+  std::vector<std::string> paths;
+  std::ifstream log(directory + "/" + requestLogName, std::ios::binary);
+  std::string line;
+  while (std::getline(log, line)) {
+    paths.push_back(line);
+  }
+  return paths;
 }
 
 std::string LoopbackServer::url(const std::string& path) const {

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace testsupport {
 
@@ -29,6 +30,10 @@ public:
 
   /// "http://127.0.0.1:PORT" (or https) followed by path.
   std::string url(const std::string& path) const;
+
+  /// The path (with query, as sent) of every GET request received so far,
+  /// oldest first. A request is listed before its response is sent.
+  std::vector<std::string> requests() const;
 
   int port() const { return listeningPort; }
 

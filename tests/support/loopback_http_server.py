@@ -14,6 +14,9 @@ fixed routes produce the responses the network tests need:
   /headers            the request's User-Agent and Accept-Encoding lines,
                       gzip-compressed when the client accepts gzip
 
+With --log FILE it appends the path (with query) of every GET request it
+receives to FILE as one line, before answering it.
+
 With --tls DIR it makes a self-signed certificate for 127.0.0.1 in DIR
 (openssl) and serves https. It ends by itself when its parent process (or
 the process --parent names) is no longer its parent.
@@ -36,11 +39,14 @@ PATTERN = bytes(i % 251 for i in range(251 * 262))  # a whole number of periods
 
 class Handler(http.server.BaseHTTPRequestHandler):
     root = None
+    request_log = None
+    request_log_lock = threading.Lock()
 
     def log_message(self, *args):
         pass
 
     def do_GET(self):
+        self.log_request_path()
         url = urllib.parse.urlsplit(self.path)
         query = urllib.parse.parse_qs(url.query)
         path = url.path
@@ -74,6 +80,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_headers_echo()
         else:
             self.send_file(path)
+
+    def log_request_path(self):
+        # Written and closed before the response is sent, so that a client
+        # holding the response finds the whole line in the file.
+        if self.request_log is not None:
+            with self.request_log_lock:
+                with open(self.request_log, "a", encoding="latin-1") as log:
+                    log.write(self.path + "\n")
 
     def send_bytes(self, size):
         self.send_response(200)
@@ -126,10 +140,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--root")
     parser.add_argument("--tls")
+    parser.add_argument("--log")
     parser.add_argument("--parent", type=int, default=os.getppid())
     arguments = parser.parse_args()
 
     Handler.root = arguments.root
+    Handler.request_log = arguments.log
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     if arguments.tls:

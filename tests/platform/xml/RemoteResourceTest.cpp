@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "support/LoopbackPort.h"
 #include "support/LoopbackServer.h"
@@ -153,6 +154,14 @@ TEST_F(RemoteResourceTest, SilentServerTimesOutInsteadOfHanging) {
   RemoteResource secure("https://" + address, options);
   ASSERT_TRUE(secure.failed());
   EXPECT_EQ("connect timeout: no connection within 1 second", secure.errorText());
+}
+
+TEST_F(RemoteResourceTest, LoopbackServerListsTheRequestedPathsInOrder) {
+  LoopbackServer fresh;
+  EXPECT_TRUE(fresh.requests().empty());
+  RemoteResource first(fresh.url("/bytes/3?a=1"));
+  RemoteResource second(fresh.url("/status/404"));
+  EXPECT_EQ((std::vector<std::string>{"/bytes/3?a=1", "/status/404"}), fresh.requests());
 }
 
 TEST_F(RemoteResourceTest, SelfSignedCertificateFailsVerification) {
