@@ -13,6 +13,9 @@ fixed routes produce the responses the network tests need:
                       closes half a second later
   /headers            the request's User-Agent and Accept-Encoding lines,
                       gzip-compressed when the client accepts gzip
+  /raw?text=T         T itself (decoded as Latin-1, so %XX is any byte), sent
+                      as the whole response with no status line added, then
+                      the connection is closed
 
 With --log FILE it appends the path (with query) of every GET request it
 receives to FILE as one line, before answering it.
@@ -48,7 +51,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         self.log_request_path()
         url = urllib.parse.urlsplit(self.path)
-        query = urllib.parse.parse_qs(url.query)
+        query = urllib.parse.parse_qs(url.query, encoding="latin-1")
         path = url.path
         if path.startswith("/bytes/"):
             self.send_bytes(int(path[len("/bytes/"):]))
@@ -78,6 +81,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
         elif path == "/headers":
             self.send_headers_echo()
+        elif path == "/raw":
+            self.wfile.write(query.get("text", [""])[0].encode("latin-1"))
+            self.close_connection = True
         else:
             self.send_file(path)
 

@@ -128,6 +128,32 @@ const char* standardReason(long status) {
   }
 }
 
+// The escape form is documented with RemoteResource::errorText().
+std::string escapeControls(std::string_view text) {
+  static const char hexDigits[] = "0123456789abcdef";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char character : text) {
+    unsigned char byte = static_cast<unsigned char>(character);
+    if (byte >= 0x20 && byte != 0x7f) {
+      escaped += character;
+      continue;
+    }
+    escaped += '\\';
+    switch (byte) {
+    case '\t': escaped += 't'; break;
+    case '\n': escaped += 'n'; break;
+    case '\r': escaped += 'r'; break;
+    case 0x1b: escaped += 'e'; break;
+    default:
+      escaped += 'x';
+      escaped += hexDigits[byte >> 4];
+      escaped += hexDigits[byte & 0xf];
+    }
+  }
+  return escaped;
+}
+
 std::string secondsText(std::chrono::seconds duration) {
   long long count = duration.count();
   return std::to_string(count) + (count == 1 ? " second" : " seconds");
@@ -184,10 +210,12 @@ struct RemoteResource::Transfer {
   std::size_t buffered() const { return body.size() - readPosition; }
   bool ended() const { return finished || failed; }
 
+  // Every failure text passes here, so none carries a control character,
+  // whether it came from the server directly or through libcurl's detail.
   void fail(const std::string& text) {
     if (!failed) {
       failed = true;
-      error = text;
+      error = escapeControls(text);
     }
   }
 

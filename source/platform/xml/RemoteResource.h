@@ -22,6 +22,13 @@ namespace platform::xml {
 /// "unsupported URL scheme \"ftp\" (only http and https are fetched)".
 /// A final status other than 2xx is a failure.
 ///
+/// errorText() never holds a control character, wherever its text came from
+/// (a reason phrase or a URL sent by the server, libcurl's detail): bytes
+/// below 0x20 and 0x7f appear as \t, \n, \r, \e (escape) or \xHH (two
+/// lower-case hex digits), so a server cannot act on the terminal that
+/// shows the message. A backslash is kept as it is, so the form is for
+/// reading, not for decoding.
+///
 /// libcurl is initialised on the first construction only, so a run that
 /// never fetches a URL never pays for it.
 class RemoteResource {

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/LoopbackPort.h"
@@ -39,6 +41,23 @@ protected:
     EXPECT_EQ(0, count) << resource.errorText();
     return body;
   }
+
+  // text with every byte but letters and digits as %XX, fit for a query value.
+  static std::string percentEncoded(std::string_view text) {
+    static const char hexDigits[] = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char byte : text) {
+      if (std::isalnum(byte)) {
+        encoded += static_cast<char>(byte);
+      } else {
+        encoded += {'%', hexDigits[byte >> 4], hexDigits[byte & 0xf]};
+      }
+    }
+    return encoded;
+  }
+
+  // The server route that sends response byte for byte.
+  static std::string rawPath(std::string_view response) { return "/raw?text=" + percentEncoded(response); }
 
   static std::unique_ptr<LoopbackServer> server;
 };
@@ -154,6 +173,21 @@ TEST_F(RemoteResourceTest, SilentServerTimesOutInsteadOfHanging) {
   RemoteResource secure("https://" + address, options);
   ASSERT_TRUE(secure.failed());
   EXPECT_EQ("connect timeout: no connection within 1 second", secure.errorText());
+}
+
+TEST_F(RemoteResourceTest, AnswersThatAreNotSoundHttpGetPlainMessages) {
+  const struct {
+    std::string path;
+    std::string error; // empty: the resource arrives
+  } cases[] = {
+      // Server text is escaped, whatever control characters it holds.
+      {rawPath("HTTP/1.1 404 Not\x1b[31m\tF\round\x7f\x01\r\nContent-Length: 0\r\n\r\n"),
+       "HTTP status 404 (Not\\e[31m\\tF\\round\\x7f\\x01)"},
+  };
+  for (const auto& row : cases) {
+    RemoteResource resource(server->url(row.path));
+    EXPECT_EQ(row.error, resource.errorText()) << row.path;
+  }
 }
 
 TEST_F(RemoteResourceTest, LoopbackServerListsTheRequestedPathsInOrder) {
