@@ -352,8 +352,22 @@ struct RemoteResource::Transfer {
       return "TLS certificate verification failed: " + detail;
     case CURLE_SSL_CONNECT_ERROR:
       return "TLS handshake failed: " + detail;
-    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_UNSUPPORTED_PROTOCOL: {
+      // libcurl gives this code both for a URL whose scheme it may not
+      // fetch (after a redirect, the URL it refused is the current one) and
+      // for an answer it would not take as HTTP (HTTP/0.9, a bad version or
+      // status code), which needs a connection to a server with an http or
+      // https URL.
+      std::string scheme = schemeOf(currentUrl());
+      if ((scheme == "http" || scheme == "https") && tcpConnected()) {
+        return "not an HTTP response";
+      }
       return "unsupported URL scheme (only http and https are fetched): " + detail;
+    }
+    case CURLE_WEIRD_SERVER_REPLY:
+      // Before a status line, what came was not HTTP at all; after one,
+      // libcurl's detail names the fault in the headers.
+      return inHeaders || finalHeadersIn ? "transfer failed: " + detail : "not an HTTP response";
     case CURLE_URL_MALFORMAT:
       return "malformed URL: " + detail;
     default:
@@ -379,6 +393,19 @@ struct RemoteResource::Transfer {
     curl().easy_getinfo(easy.get(), CURLINFO_SCHEME, &scheme);
     bool secure = scheme != nullptr && toLower(scheme) == "https";
     return connectTime > 0 && (!secure || handshakeTime > 0);
+  }
+
+  // Whether a TCP connection to the server was made, whatever happened on it
+  // afterwards. libcurl 7.88 records the local port only once the TCP
+  // connection stands (its connect time waits for the TLS handshake too),
+  // and sets ETIMEDOUT when the TCP connection itself timed out, also after
+  // an earlier connection of the same transfer.
+  bool tcpConnected() const {
+    long localPort = 0;
+    long osError = 0;
+    curl().easy_getinfo(easy.get(), CURLINFO_LOCAL_PORT, &localPort);
+    curl().easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &osError);
+    return localPort > 0 && osError != ETIMEDOUT;
   }
 
   void resume() {

@@ -183,6 +183,11 @@ TEST_F(RemoteResourceTest, AnswersThatAreNotSoundHttpGetPlainMessages) {
       // Server text is escaped, whatever control characters it holds.
       {rawPath("HTTP/1.1 404 Not\x1b[31m\tF\round\x7f\x01\r\nContent-Length: 0\r\n\r\n"),
        "HTTP status 404 (Not\\e[31m\\tF\\round\\x7f\\x01)"},
+      {rawPath("<doc/>\n"), "not an HTTP response"},
+      {rawPath("HTTP/1.10 200 OK\r\n\r\n"), "not an HTTP response"},
+      {rawPath("HTTP/1.1 2x0 OK\r\n\r\n"), "not an HTTP response"},
+      {"/redirect?to=" + percentEncoded(rawPath("<doc/>\n")), "not an HTTP response"},
+      {rawPath("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"), "transfer failed: Header without colon"},
   };
   for (const auto& row : cases) {
     RemoteResource resource(server->url(row.path));
