@@ -16,6 +16,9 @@ fixed routes produce the responses the network tests need:
   /raw?text=T         T itself (decoded as Latin-1, so %XX is any byte), sent
                       as the whole response with no status line added, then
                       the connection is closed
+  /bigheader?size=N&count=K
+                      200 with K (default 1) header lines of N bytes each
+                      and a short body
 
 With --log FILE it appends the path (with query) of every GET request it
 receives to FILE as one line, before answering it.
@@ -84,6 +87,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/raw":
             self.wfile.write(query.get("text", [""])[0].encode("latin-1"))
             self.close_connection = True
+        elif path == "/bigheader":
+            body = b"<doc/>"
+            self.send_response(200)
+            for number in range(int(query.get("count", ["1"])[0])):
+                self.send_header("X-Padding-%d" % number, "x" * int(query["size"][0]))
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
         else:
             self.send_file(path)
 

@@ -43,6 +43,10 @@ constexpr char userAgent[] = "Vexlor/" VEXLOR_VERSION;
 constexpr char acceptedEncodings[] = "";
 // Documents, DTDs and schemas come from web servers only, also after a redirect.
 constexpr char allowedProtocols[] = "http,https";
+// How libcurl begins its failure text when a response's header section as a
+// whole exceeds its limit (300 KiB; since 8.3, and in Debian's 7.88 through a
+// security fix); it reports that as a plain receive error.
+constexpr std::string_view tooLargeHeadersDetail = "Too large response headers";
 // Longest single wait; libcurl wakes up earlier when one of its own timers is due.
 constexpr int pollIntervalMilliseconds = 1000;
 
@@ -368,6 +372,15 @@ struct RemoteResource::Transfer {
       // Before a status line, what came was not HTTP at all; after one,
       // libcurl's detail names the fault in the headers.
       return inHeaders || finalHeadersIn ? "transfer failed: " + detail : "not an HTTP response";
+    case CURLE_OUT_OF_MEMORY:
+      // libcurl 7.88 gives this code, and no detail, when one header line
+      // outgrows its limit (100 KiB). An allocation failure inside libcurl
+      // at that point reads the same and cannot be told apart; elsewhere,
+      // or with a detail, it stays what it says.
+      return inHeaders && curlError[0] == '\0' ? "response headers too large" : "transfer failed: " + detail;
+    case CURLE_RECV_ERROR:
+      return detail.rfind(tooLargeHeadersDetail, 0) == 0 ? "response headers too large"
+                                                         : "transfer failed: " + detail;
     case CURLE_URL_MALFORMAT:
       return "malformed URL: " + detail;
     default:

@@ -20,6 +20,7 @@ namespace platform::xml {
 /// "timeout: no data for 30 seconds", "too many redirects (more than 5)",
 /// "TLS certificate verification failed: <libcurl's detail>",
 /// "not an HTTP response" (HTTP/0.9, a status line that is not HTTP's),
+/// "response headers too large",
 /// "unsupported URL scheme \"ftp\" (only http and https are fetched)".
 /// A final status other than 2xx is a failure.
 ///

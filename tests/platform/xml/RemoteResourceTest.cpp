@@ -188,6 +188,9 @@ TEST_F(RemoteResourceTest, AnswersThatAreNotSoundHttpGetPlainMessages) {
       {rawPath("HTTP/1.1 2x0 OK\r\n\r\n"), "not an HTTP response"},
       {"/redirect?to=" + percentEncoded(rawPath("<doc/>\n")), "not an HTTP response"},
       {rawPath("HTTP/1.1 200 OK\r\nno colon\r\n\r\n"), "transfer failed: Header without colon"},
+      {"/bigheader?size=90000", ""},
+      {"/bigheader?size=200000", "response headers too large"},
+      {"/bigheader?size=90000&count=4", "response headers too large"},
   };
   for (const auto& row : cases) {
     RemoteResource resource(server->url(row.path));
