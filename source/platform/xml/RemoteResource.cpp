@@ -348,8 +348,13 @@ struct RemoteResource::Transfer {
     case CURLE_COULDNT_RESOLVE_HOST:
       return "host not found: " + hostOf(currentUrl());
     case CURLE_OPERATION_TIMEDOUT:
-      return connected() ? "timeout: no data for " + secondsText(options.stallTimeout)
-                         : "connect timeout: no connection within " + secondsText(options.connectTimeout);
+      if (connected()) {
+        return "timeout: no data for " + secondsText(options.stallTimeout);
+      }
+      if (currentSchemeIsHttps() && tcpConnected()) {
+        return "TLS handshake failed: no answer within " + secondsText(options.connectTimeout);
+      }
+      return "connect timeout: no connection within " + secondsText(options.connectTimeout);
     case CURLE_TOO_MANY_REDIRECTS:
       return "too many redirects (more than " + std::to_string(options.maxRedirects) + ")";
     case CURLE_PEER_FAILED_VERIFICATION:
@@ -396,16 +401,17 @@ struct RemoteResource::Transfer {
     return requestedUrl;
   }
 
+  // From the URL rather than CURLINFO_SCHEME, which stays empty until a
+  // connection stands.
+  bool currentSchemeIsHttps() const { return schemeOf(currentUrl()) == "https"; }
+
   // Whether the last connection got through, TLS handshake included.
   bool connected() const {
     curl_off_t connectTime = 0;
     curl_off_t handshakeTime = 0;
-    char* scheme = nullptr;
     curl().easy_getinfo(easy.get(), CURLINFO_CONNECT_TIME_T, &connectTime);
     curl().easy_getinfo(easy.get(), CURLINFO_APPCONNECT_TIME_T, &handshakeTime);
-    curl().easy_getinfo(easy.get(), CURLINFO_SCHEME, &scheme);
-    bool secure = scheme != nullptr && toLower(scheme) == "https";
-    return connectTime > 0 && (!secure || handshakeTime > 0);
+    return connectTime > 0 && (!currentSchemeIsHttps() || handshakeTime > 0);
   }
 
   // Whether a TCP connection to the server was made, whatever happened on it

@@ -19,6 +19,9 @@ namespace platform::xml {
 /// "HTTP status 404 (Not Found)", "connection refused", "host not found: h",
 /// "timeout: no data for 30 seconds", "too many redirects (more than 5)",
 /// "TLS certificate verification failed: <libcurl's detail>",
+/// "TLS handshake failed: <libcurl's detail>",
+/// "TLS handshake failed: no answer within 20 seconds" (the TCP connection
+/// stood; "connect timeout: no connection within 20 seconds" is for none),
 /// "not an HTTP response" (HTTP/0.9, a status line that is not HTTP's),
 /// "response headers too large",
 /// "unsupported URL scheme \"ftp\" (only http and https are fetched)".
