@@ -147,6 +147,10 @@ std::vector<std::string> LoopbackServer::requests() const {
   return paths;
 }
 
+std::string LoopbackServer::certificateFile() const {
+  return tls ? directory + "/certificate.pem" : "";
+}
+
 std::string LoopbackServer::url(const std::string& path) const {
   return std::string(tls ? "https" : "http") + "://127.0.0.1:" + std::to_string(listeningPort) +
          path;

@@ -35,6 +35,10 @@ public:
   /// oldest first. A request is listed before its response is sent.
   std::vector<std::string> requests() const;
 
+  /// The PEM file of the https server's self-signed certificate, which
+  /// clients can trust as a certificate authority; empty for http.
+  std::string certificateFile() const;
+
   int port() const { return listeningPort; }
 
 private:

@@ -43,6 +43,9 @@ constexpr char userAgent[] = "Vexlor/" VEXLOR_VERSION;
 constexpr char acceptedEncodings[] = "";
 // Documents, DTDs and schemas come from web servers only, also after a redirect.
 constexpr char allowedProtocols[] = "http,https";
+// What an https resource may redirect to: moving to http would silently drop
+// the protection that the https URL promised.
+constexpr char secureRedirectProtocols[] = "https";
 // How libcurl begins its failure text when a response's header section as a
 // whole exceeds its limit (300 KiB; since 8.3, and in Debian's 7.88 through a
 // security fix); it reports that as a plain receive error.
@@ -173,6 +176,7 @@ RemoteResource::Options::Options()
 struct RemoteResource::Transfer {
   Options options;
   std::string requestedUrl;
+  bool secure = false;
 
   // The multi handle is declared first so that it is destroyed last, after
   // the easy handle has been taken out of it and cleaned up.
@@ -233,6 +237,7 @@ struct RemoteResource::Transfer {
       fail("unsupported URL scheme \"" + scheme + "\" (only http and https are fetched)");
       return;
     }
+    secure = scheme == "https";
     if (!curlInitialised()) {
       fail("libcurl could not be loaded or initialised");
       return;
@@ -269,11 +274,14 @@ struct RemoteResource::Transfer {
     };
     set(CURLOPT_URL, requestedUrl.c_str());
     set(CURLOPT_PROTOCOLS_STR, allowedProtocols);
-    set(CURLOPT_REDIR_PROTOCOLS_STR, allowedProtocols);
+    set(CURLOPT_REDIR_PROTOCOLS_STR, secure ? secureRedirectProtocols : allowedProtocols);
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, options.maxRedirects);
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options.certificateAuthorities.empty()) {
+      set(CURLOPT_CAINFO, options.certificateAuthorities.c_str());
+    }
     set(CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
     set(CURLOPT_LOW_SPEED_LIMIT, 1L);
     set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
@@ -367,7 +375,11 @@ struct RemoteResource::Transfer {
       // for an answer it would not take as HTTP (HTTP/0.9, a bad version or
       // status code), which needs a connection to a server with an http or
       // https URL.
-      std::string scheme = schemeOf(currentUrl());
+      std::string url = currentUrl();
+      std::string scheme = schemeOf(url);
+      if (secure && scheme == "http") {
+        return "redirect from https to http refused: " + url;
+      }
       if ((scheme == "http" || scheme == "https") && tcpConnected()) {
         return "not an HTTP response";
       }

@@ -24,8 +24,10 @@ namespace platform::xml {
 /// stood; "connect timeout: no connection within 20 seconds" is for none),
 /// "not an HTTP response" (HTTP/0.9, a status line that is not HTTP's),
 /// "response headers too large",
+/// "redirect from https to http refused: <target URL>",
 /// "unsupported URL scheme \"ftp\" (only http and https are fetched)".
-/// A final status other than 2xx is a failure.
+/// A final status other than 2xx is a failure. An https resource is never
+/// redirected to http.
 ///
 /// errorText() never holds a control character, wherever its text came from
 /// (a reason phrase or a URL sent by the server, libcurl's detail): bytes
@@ -52,6 +54,9 @@ public:
     /// Most body bytes held at once (raised to libcurl's delivery size,
     /// 16 KiB, if lower).
     std::size_t maxBufferedBytes;
+    /// A PEM file whose certificate authorities replace libcurl's default
+    /// bundle for https; empty (the shipped value) keeps that bundle.
+    std::string certificateAuthorities;
   };
 
   explicit RemoteResource(const std::string& url, const Options& options = Options());

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>
 #include <cstdint>
@@ -253,6 +254,33 @@ TEST_F(RemoteResourceTest, AnswersThatAreNotSoundHttpGetPlainMessages) {
     RemoteResource resource(server->url(row.path));
     EXPECT_EQ(row.error, resource.errorText()) << row.path;
   }
+}
+
+TEST_F(RemoteResourceTest, HttpsNeverRedirectsToHttp) {
+  LoopbackServer secureServer(LoopbackServer::Transport::httpsSelfSigned);
+  RemoteResource::Options trusting;
+  trusting.certificateAuthorities = secureServer.certificateFile();
+  const std::string insecureTarget = server->url("/bytes/10?downgraded");
+  auto redirect = [](const LoopbackServer& from, const std::string& to) {
+    return from.url("/redirect?to=" + percentEncoded(to));
+  };
+  const struct {
+    std::string url;
+    std::string error; // empty: the resource arrives
+  } cases[] = {
+      {redirect(secureServer, insecureTarget), "redirect from https to http refused: " + insecureTarget},
+      {redirect(secureServer, "/redirect?to=" + percentEncoded(insecureTarget)),
+       "redirect from https to http refused: " + insecureTarget},
+      {redirect(secureServer, secureServer.url("/bytes/10")), ""},
+      {redirect(*server, secureServer.url("/bytes/10")), ""},
+  };
+  for (const auto& row : cases) {
+    RemoteResource resource(row.url, trusting);
+    EXPECT_EQ(row.error, resource.errorText()) << row.url;
+  }
+  const std::vector<std::string> fetched = server->requests();
+  EXPECT_EQ(0, std::count(fetched.begin(), fetched.end(), "/bytes/10?downgraded"))
+      << "the http target must not be fetched";
 }
 
 TEST_F(RemoteResourceTest, LoopbackServerListsTheRequestedPathsInOrder) {
