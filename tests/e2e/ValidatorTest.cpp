@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -319,6 +322,29 @@ TEST(ResourceNames, NamesAreTakenAsWritten) {
   expectRejected("ab:cd/doc.xml",
                  {"ab:cd/doc.xml:0:0: failed to load \"ab:cd/doc.xml\": No such file or directory"},
                  inScratch);
+}
+
+// A catalog that cannot be read (a FIFO nobody writes, a device, a file that
+// is no catalog) is skipped: the next one still maps the DTD's web location
+// to a local file.
+TEST(ResourceNames, CatalogsThatCannotBeReadAreSkipped) {
+  e2e::ScratchDirectory scratch;
+  const std::string fifo = scratch.path() + "/catalog.fifo";
+  ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+  scratch.writeFile("strict.dtd", "<!ELEMENT d EMPTY>");
+  const std::string catalog = scratch.writeFile(
+      "catalog.xml", "<catalog xmlns='urn:oasis:names:tc:entity:xmlns:xml:catalog'>"
+                     "<system systemId='http://vexlor.invalid/strict.dtd' uri='strict.dtd'/></catalog>");
+  const std::string notACatalog = scratch.writeFile("broken.xml", "no catalog <");
+  scratch.writeFile("doc.xml", "<!DOCTYPE d SYSTEM 'http://vexlor.invalid/strict.dtd'>\n<d/>\n");
+  for (const std::string& unreadable : {fifo, std::string("/dev/zero"), notACatalog}) {
+    SCOPED_TRACE(unreadable);
+    ProcessOptions options;
+    options.workingDirectory = scratch.path();
+    options.environment = {{"XML_CATALOG_FILES", unreadable + " " + catalog}};
+    options.timeLimit = std::chrono::seconds(10);
+    expectValid("doc.xml", options);
+  }
 }
 
 // --- Names and messages outside ASCII -----------------------------------------

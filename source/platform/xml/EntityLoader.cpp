@@ -80,8 +80,11 @@ struct CatalogFile {
 };
 
 int matchCatalogFile(const char* name) {
-  return catalogLookups > 0 && name != nullptr &&
-         (!hasScheme(name) || std::strncmp(name, "file:", 5) == 0 || std::strncmp(name, "FILE:", 5) == 0);
+  if (catalogLookups == 0 || name == nullptr) {
+    return 0;
+  }
+  const std::string scheme = schemeOf(name);
+  return scheme.empty() || scheme == "file";
 }
 
 void* openCatalogFile(const char* name) {

@@ -4,7 +4,6 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlIO.h>
 
-#include <cctype>
 #include <memory>
 #include <new>
 
@@ -129,19 +128,6 @@ void RemoteBodies::keep(const std::string& url, Body body) {
     bodies.emplace(url, std::move(body));
     room -= size;
   }
-}
-
-bool isRemoteUrl(const std::string& url) {
-  auto startsWithIgnoringCase = [&url](const char* prefix) {
-    std::size_t i = 0;
-    for (; prefix[i] != '\0'; ++i) {
-      if (i >= url.size() || std::tolower(static_cast<unsigned char>(url[i])) != prefix[i]) {
-        return false;
-      }
-    }
-    return true;
-  };
-  return startsWithIgnoringCase("http://") || startsWithIgnoringCase("https://");
 }
 
 xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url,

@@ -21,9 +21,6 @@ protected:
   ~TransportErrorSink() = default;
 };
 
-/// true for http:// and https:// (scheme case-insensitive).
-bool isRemoteUrl(const std::string& url);
-
 /// The bodies of remote resources that one load keeps, so that a resource
 /// referred to many times (an external entity, a DTD, a schema) is fetched
 /// once. Bounded: a body that does not fit in what is left of the budget is

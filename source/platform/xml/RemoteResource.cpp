@@ -1,6 +1,7 @@
 #include "platform/xml/RemoteResource.h"
 
 #include "platform/xml/CurlLibrary.h"
+#include "platform/xml/ResourceName.h"
 
 
 #include <algorithm>
@@ -81,21 +82,6 @@ std::string toLower(std::string_view text) {
   std::transform(lower.begin(), lower.end(), lower.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return lower;
-}
-
-// The scheme of url in lower case, or "" when url does not start with one.
-std::string schemeOf(const std::string& url) {
-  std::size_t colon = url.find(':');
-  if (colon == std::string::npos || colon == 0 || !std::isalpha(static_cast<unsigned char>(url[0]))) {
-    return "";
-  }
-  for (std::size_t i = 1; i < colon; ++i) {
-    unsigned char c = static_cast<unsigned char>(url[i]);
-    if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') {
-      return "";
-    }
-  }
-  return toLower(std::string_view(url).substr(0, colon));
 }
 
 // The host named by url, or url itself when libcurl cannot parse it.

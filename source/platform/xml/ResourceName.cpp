@@ -321,7 +321,16 @@ std::string fileUri(const std::string& absolutePath) {
   return uri;
 }
 
+std::string schemeOf(const std::string& reference) {
+  return lowerCase(reference.substr(0, schemeLength(reference)));
+}
+
 bool hasScheme(const std::string& reference) { return schemeLength(reference) > 0; }
+
+bool isRemoteUrl(const std::string& url) {
+  const std::string scheme = schemeOf(url);
+  return (scheme == "http" || scheme == "https") && url.compare(scheme.size() + 1, 2, "//") == 0;
+}
 
 ResourceName resolveReference(const std::string& base, const std::string& reference) {
   const Parts target = resolveParts(split(base), split(escapeReference(reference)));

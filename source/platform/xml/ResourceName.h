@@ -57,9 +57,15 @@ ResourceName resolveReference(const std::string& base, const std::string& refere
 /// The file: URI of an absolute path.
 std::string fileUri(const std::string& absolutePath);
 
-/// Whether reference, as written, starts with a URI scheme of its own
-/// (and so does not depend on its base).
+/// The URI scheme that reference, as written, starts with, in lower case;
+/// "" when it has none (and so depends on its base).
+std::string schemeOf(const std::string& reference);
+
+/// Whether reference has a scheme of its own.
 bool hasScheme(const std::string& reference);
+
+/// Whether url starts with "http://" or "https://" (scheme in any letter case).
+bool isRemoteUrl(const std::string& url);
 
 /// How reports call resources: the document as the user named it; other
 /// local files by their plain path, relative to the current directory when

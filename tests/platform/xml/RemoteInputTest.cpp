@@ -16,7 +16,6 @@
 
 namespace {
 
-using platform::xml::isRemoteUrl;
 using platform::xml::openRemoteInput;
 using platform::xml::TransportErrorSink;
 using testsupport::LoopbackServer;
@@ -85,19 +84,6 @@ protected:
 };
 
 std::unique_ptr<LoopbackServer> RemoteInputTest::server;
-
-TEST(RemoteUrlTest, OnlyHttpAndHttpsInAnyCaseAreRemote) {
-  EXPECT_TRUE(isRemoteUrl("http://example.org/a.xml"));
-  EXPECT_TRUE(isRemoteUrl("https://example.org/a.xml"));
-  EXPECT_TRUE(isRemoteUrl("HTTP://example.org/a.xml"));
-  EXPECT_TRUE(isRemoteUrl("hTTpS://example.org/a.xml"));
-  EXPECT_FALSE(isRemoteUrl("file:///tmp/a.xml"));
-  EXPECT_FALSE(isRemoteUrl("ftp://example.org/a.xml"));
-  EXPECT_FALSE(isRemoteUrl("httpx://example.org/a.xml"));
-  EXPECT_FALSE(isRemoteUrl("http:/example.org/a.xml"));
-  EXPECT_FALSE(isRemoteUrl("http.xml"));
-  EXPECT_FALSE(isRemoteUrl(""));
-}
 
 TEST_F(RemoteInputTest, RelativeReferencesResolveAgainstTheFinalUrl) {
   RecordingSink sink;

@@ -7,6 +7,7 @@
 namespace {
 
 using platform::xml::fileUri;
+using platform::xml::isRemoteUrl;
 using platform::xml::nameArgument;
 using platform::xml::ResourceDisplay;
 using platform::xml::ResourceName;
@@ -111,6 +112,19 @@ TEST(ResourceName, ReportsShowTheDocumentAsNamedAndOtherFilesAsPaths) {
 
   const ResourceDisplay absolute(document, "/w/my docs/doc.xml", "");
   EXPECT_EQ("/w/my docs/rules.dtd", absolute(fileUri("/w/my docs/rules.dtd")));
+}
+
+TEST(ResourceName, OnlyHttpAndHttpsUrlsInAnyCaseAreRemote) {
+  EXPECT_TRUE(isRemoteUrl("http://example.org/a.xml"));
+  EXPECT_TRUE(isRemoteUrl("https://example.org/a.xml"));
+  EXPECT_TRUE(isRemoteUrl("HTTP://example.org/a.xml"));
+  EXPECT_TRUE(isRemoteUrl("hTTpS://example.org/a.xml"));
+  EXPECT_FALSE(isRemoteUrl("file:///tmp/a.xml"));
+  EXPECT_FALSE(isRemoteUrl("ftp://example.org/a.xml"));
+  EXPECT_FALSE(isRemoteUrl("httpx://example.org/a.xml"));
+  EXPECT_FALSE(isRemoteUrl("http:/example.org/a.xml"));
+  EXPECT_FALSE(isRemoteUrl("http.xml"));
+  EXPECT_FALSE(isRemoteUrl(""));
 }
 
 } // namespace
