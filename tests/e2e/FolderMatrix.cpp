@@ -3,7 +3,8 @@
 namespace e2e {
 
 std::vector<MatrixDocument> writeFolderMatrix(
-    const std::function<void(const std::string&, const std::string&)>& write) {
+    const std::function<void(const std::string&, const std::string&)>& write,
+    const std::vector<std::string>& extraFolders) {
   const std::string xsi = "xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance'";
   const std::string schemaStart = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
   write("tree/xsd dir/n s.xsd", schemaStart + "<xs:include schemaLocation='n%20s2.xsd'/></xs:schema>");
@@ -16,8 +17,10 @@ std::vector<MatrixDocument> writeFolderMatrix(
         "<!ELEMENT doc ANY><!ELEMENT item ANY><!ELEMENT bad ANY><!ENTITY ext ''>");
 
   std::vector<MatrixDocument> documents;
-  for (const std::string folder :
-       {"with space", "per%cent", "hash#tag", "q?mark", "semi;colon", "ünïcødé", "日本語", "a%20b"}) {
+  std::vector<std::string> folders = {"with space", "per%cent", "hash#tag", "q?mark", "semi;colon",
+                                      "br[a]ck",    "ünïcødé",  "日本語",   "a%20b"};
+  folders.insert(folders.end(), extraFolders.begin(), extraFolders.end());
+  for (const std::string& folder : folders) {
     const std::string base = "tree/" + folder + "/";
     write(base + "dtd/strict.dtd",
           "<!ELEMENT doc (item)*>\n<!ELEMENT item (#PCDATA)>\n"

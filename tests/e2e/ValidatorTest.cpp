@@ -279,7 +279,8 @@ void writeUnder(const e2e::ScratchDirectory& scratch, const std::string& name, c
 TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
   e2e::ScratchDirectory scratch;
   const auto documents = e2e::writeFolderMatrix(
-      [&scratch](const std::string& name, const std::string& content) { writeUnder(scratch, name, content); });
+      [&scratch](const std::string& name, const std::string& content) { writeUnder(scratch, name, content); },
+      {"invalid-utf8-\xff"});
   ProcessOptions fromDecoy;
   fromDecoy.workingDirectory = scratch.path() + "/decoy/inner";
   for (const e2e::MatrixDocument& document : documents) {

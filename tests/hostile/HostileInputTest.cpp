@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -345,6 +346,34 @@ TEST(DevicesAndFifos, DevUrandomIsRefusedWhereverItIsNamed) {
 TEST(DevicesAndFifos, FifoThatNobodyWritesIsRefusedWhereverItIsNamed) {
   Documents fifoFolder;
   expectEveryReferenceRefused(fifoFolder.fifo("silent.fifo"));
+}
+
+// A DTD swapped for a FIFO between any two steps of a run: what is checked
+// is what is read, so no run waits for a writer.
+TEST(DevicesAndFifos, DtdSwappedForAFifoWhileRunsGoOnNeverBlocks) {
+  Documents folder;
+  folder.write("doc.xml", "<!DOCTYPE r SYSTEM \"r.dtd\">\n<r/>\n");
+  folder.write("regular.dtd", "<!ELEMENT r EMPTY>\n");
+  folder.fifo("fifo.dtd");
+  const std::string target = folder.path() + "/r.dtd";
+  std::atomic<bool> swapping{true};
+  std::thread swapper([&] {
+    for (bool fifo = false; swapping; fifo = !fifo) {
+      // A hard link keeps both originals; rename puts one in place at once.
+      const std::string next = folder.path() + (fifo ? "/fifo.dtd" : "/regular.dtd");
+      ::link(next.c_str(), (target + ".next").c_str());
+      ::rename((target + ".next").c_str(), target.c_str());
+    }
+  });
+  for (int run = 0; run < 100; ++run) {
+    const Outcome outcome = runIn(folder, "doc.xml", small);
+    EXPECT_FALSE(outcome.killedAtTimeLimit) << "run " << run << ": " << outcome.summary();
+    if (outcome.exitCode != 0) {
+      EXPECT_NE(std::string::npos, outcome.standardError.find("not a regular file")) << outcome.standardError;
+    }
+  }
+  swapping = false;
+  swapper.join();
 }
 
 // --- Resources that refer to themselves ----------------------------------------------
