@@ -1,6 +1,5 @@
 #include "platform/xml/StreamingValidator.h"
 
-#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -14,17 +13,14 @@
 #include <libxml/entities.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
-#include <libxml/uri.h>
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlschemas.h>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/ErrorCollector.h"
-#include "platform/xml/RemoteInput.h"
 #include "platform/xml/ResourceName.h"
 #include "platform/xml/XmlPtr.h"
 
