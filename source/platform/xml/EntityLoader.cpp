@@ -17,6 +17,7 @@
 #include <libxml/xmlIO.h>
 
 #include "platform/xml/ErrorCollector.h"
+#include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/RemoteInput.h"
 #include "platform/xml/XmlPtr.h"
 
@@ -188,18 +189,6 @@ xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr c
 
 } // namespace
 
-std::string EntityLoader::baseOf(xmlParserCtxtPtr context) {
-  if (context == nullptr) {
-    return "";
-  }
-  for (int i = context->inputNr - 1; i >= 0; --i) {
-    if (context->inputTab[i] != nullptr && context->inputTab[i]->filename != nullptr) {
-      return context->inputTab[i]->filename;
-    }
-  }
-  return "";
-}
-
 std::string EntityLoader::currentDirectory() {
   std::vector<char> buffer(256);
   while (getcwd(buffer.data(), buffer.size()) == nullptr) {
@@ -238,13 +227,8 @@ void EntityLoader::Scope::report(ValidationError error) {
   errors.add(std::move(error));
 }
 
-bool EntityLoader::Scope::mentionsRefused(const char* message) const {
-  for (const std::string& name : refused) {
-    if (std::strstr(message, ("'" + name + "'").c_str()) != nullptr) {
-      return true;
-    }
-  }
-  return false;
+bool EntityLoader::Scope::wasRefused(const char* name) const {
+  return std::find(refused.begin(), refused.end(), name) != refused.end();
 }
 
 // Reports a refused resource at the place that referred to it.
@@ -351,7 +335,7 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
 // one, target is a name this loader or libxml2 has resolved already.
 ResourceName EntityLoader::Scope::nameOf(const std::string& target, xmlParserCtxtPtr context,
                                          std::string& referrer) {
-  referrer = baseOf(context);
+  referrer = internals::innermostInputName(context);
   if (!referrer.empty()) {
     return resolveReference(referrer, target);
   }

@@ -39,11 +39,6 @@ public:
   /// Makes this loader libxml2's; idempotent and thread-safe.
   static void install();
 
-  /// The URI of the innermost input of context that has one (the text of an
-  /// internal entity has none): the base of references made where it stands.
-  /// Empty when there is none.
-  static std::string baseOf(_xmlParserCtxt* context);
-
   /// The absolute path of the current directory; "/" when it cannot be read
   /// (it was removed): relative names then fail to open all the same.
   static std::string currentDirectory();
@@ -103,10 +98,10 @@ public:
 
     /// Whether a catalog is being read: its problems are not the document's.
     bool readingCatalog() const;
-    /// Whether a resource has been refused; whether libxml2's message text
-    /// names one (its own echo of a refusal).
+    /// Whether a resource has been refused; whether name (as libxml2 asked
+    /// for it) was.
     bool refusedAny() const { return !refused.empty(); }
-    bool mentionsRefused(const char* message) const;
+    bool wasRefused(const char* name) const;
 
     void transportFailed(const std::string& url, const std::string& reason) override;
 

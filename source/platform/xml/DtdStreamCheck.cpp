@@ -1,0 +1,283 @@
+#include "platform/xml/DtdStreamCheck.h"
+
+#include <cstring>
+
+#include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
+#include <libxml/valid.h>
+#include <libxml/xmlerror.h>
+
+#include "platform/xml/LoadReporter.h"
+
+namespace platform::xml {
+
+namespace {
+
+const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
+
+} // namespace
+
+bool DtdStreamCheck::validating() const {
+  return parser->validate && parser->wellFormed && parser->myDoc != nullptr &&
+         parser->myDoc->intSubset != nullptr;
+}
+
+const xmlChar* DtdStreamCheck::qualifiedName(const xmlChar* localName, const xmlChar* prefix) {
+  if (prefix == nullptr) {
+    return localName;
+  }
+  nameBuffer.assign(text(prefix));
+  nameBuffer.push_back(':');
+  nameBuffer.append(text(localName));
+  return reinterpret_cast<const xmlChar*>(nameBuffer.c_str());
+}
+
+void DtdStreamCheck::startDocument(xmlParserCtxtPtr context) { idTables.createPlain(context->myDoc); }
+
+// Nodes are built only for the DTD checks, which need the element and its
+// attributes; without a DTD to validate against, the events stream on.
+void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& element) {
+  const bool tree = validating();
+  const xmlNodePtr parent = context->node;
+  if (tree) {
+    startInTree(context, element);
+  }
+  open.push_back(OpenElement{});
+  const xmlNodePtr node = context->node;
+  if (!tree || node == parent || node == nullptr) {
+    return;
+  }
+  OpenElement& opened = open.back();
+  opened.node = node;
+  if (validating()) {
+    // A misplaced child is a fault of the parent's content; an undeclared
+    // name is the child's own.
+    subject = open.size() - 1;
+    contentSubject = open.size() - 2;
+    opened.dtdPushed = true;
+    parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
+                                            qualifiedName(element.localName, element.prefix));
+    if (context == parser && node->properties != nullptr) {
+      checkNamespaceNames(node);
+    }
+  }
+}
+
+// Builds the element's node. Inside entity content libxml2 parses with a
+// context of its own, whose checks would run against a tree this pass does
+// not keep: they run against the document's validation stack instead.
+void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& element) {
+  const auto build = [&] {
+    xmlSAX2StartElementNs(context, element.localName, element.prefix, element.uri, element.namespaceCount,
+                          element.namespaces, element.attributeCount, element.defaultedCount,
+                          element.attributes);
+  };
+  if (context != parser) {
+    const internals::EntityContentChecksOff checksOff(context);
+    build();
+    return;
+  }
+  subject = open.size();
+  const bool root = internals::dtdChecksPending(context);
+  if (root) {
+    finishingDtd = true;
+    xmlValidateDtdFinal(&context->vctxt, context->myDoc);
+    finishingDtd = false;
+    internals::dtdChecksMade(context);
+  }
+  build();
+  if (root && context->validate) {
+    context->valid &= xmlValidateRoot(&context->vctxt, context->myDoc);
+  }
+  // Tables that may spread are looked at once every 1024 elements.
+  if ((++elementCount & 1023) == 0) {
+    idTables.spread(context->myDoc);
+  }
+}
+
+// The element's own checks (declared, required attributes) must run while
+// the validation stack still holds it: libxml2 then leaves the content model
+// to the stack, which has seen the children this pass no longer keeps.
+void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localName, const xmlChar* prefix,
+                                const xmlChar* uri) {
+  const OpenElement element = open.empty() ? OpenElement{} : open.back();
+  if (element.node == nullptr) {
+    return;
+  }
+  subject = open.size() - 1;
+  contentSubject = subject;
+  const int savedValidate = context->validate;
+  if (context != parser) {
+    context->validate = 0;
+  }
+  xmlSAX2EndElementNs(context, localName, prefix, uri);
+  context->validate = savedValidate;
+  if (element.dtdPushed && validating()) {
+    if (context != parser) {
+      parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, element.node);
+      checkNamespaceNames(element.node);
+    }
+    parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, element.node,
+                                           qualifiedName(localName, prefix));
+  }
+}
+
+void DtdStreamCheck::closeElement(xmlParserCtxtPtr context) {
+  if (open.empty()) {
+    return;
+  }
+  const xmlNodePtr node = open.back().node;
+  open.pop_back();
+  if (node != nullptr && node != context->node) {
+    internals::releaseElement(parser, context, node);
+  }
+}
+
+// No text nodes are built: the DTD stack sees the text as it streams by.
+void DtdStreamCheck::characters(const xmlChar* data, int length) {
+  if (validatingContent()) {
+    checkStandaloneWhitespace(data, length);
+    parser->valid &= xmlValidatePushCData(&parser->vctxt, data, length);
+  }
+}
+
+// A CDATA section is text even when it is empty or only white space, which
+// libxml2's stream check would let pass in element content.
+void DtdStreamCheck::cdata(const xmlChar* data, int length) {
+  if (!validatingContent()) {
+    return;
+  }
+  const int type = declaredType();
+  if (type == XML_ELEMENT_TYPE_EMPTY || type == XML_ELEMENT_TYPE_ELEMENT) {
+    pushForeignContent();
+  } else {
+    parser->valid &= xmlValidatePushCData(&parser->vctxt, data, length);
+  }
+}
+
+// A comment, a processing instruction or a reference to an entity (even an
+// empty one) is content: an element declared EMPTY may not hold one. While
+// a start tag is read the element is not open yet, so a reference in an
+// attribute value is never taken for content here.
+void DtdStreamCheck::markup() {
+  if (validatingContent() && declaredType() == XML_ELEMENT_TYPE_EMPTY) {
+    pushForeignContent();
+  }
+}
+
+bool DtdStreamCheck::suppresses(const xmlError& error) {
+  if (error.domain != XML_FROM_VALID) {
+    return false;
+  }
+  if (finishingDtd && (error.code == XML_DTD_UNKNOWN_ENTITY || error.code == XML_DTD_ENTITY_TYPE)) {
+    // The DTD's own check flags an ENTITY default that names no unparsed
+    // entity even when no element ever takes the default; defaults that are
+    // taken are checked on their element, as attributes in their own right.
+    return true;
+  }
+  const auto once = [this](std::size_t index, bool OpenElement::*reported) {
+    if (index >= open.size()) {
+      return false;
+    }
+    const bool repeated = open[index].*reported;
+    open[index].*reported = true;
+    return repeated;
+  };
+  if (error.code == XML_DTD_CONTENT_MODEL) {
+    return once(contentSubject, &OpenElement::contentFaultReported);
+  }
+  if (error.code == XML_DTD_UNKNOWN_ELEM) {
+    return once(subject, &OpenElement::undeclaredReported);
+  }
+  return false;
+}
+
+// Namespaces require the values of ID, IDREF(S), ENTITY(IES) and NOTATION
+// attributes to be names without a colon; libxml2 checks only XML names.
+void DtdStreamCheck::checkNamespaceNames(xmlNodePtr node) {
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    switch (attribute->atype) {
+    case XML_ATTRIBUTE_ID:
+    case XML_ATTRIBUTE_IDREF:
+    case XML_ATTRIBUTE_IDREFS:
+    case XML_ATTRIBUTE_ENTITY:
+    case XML_ATTRIBUTE_ENTITIES:
+    case XML_ATTRIBUTE_NOTATION:
+      break;
+    default:
+      continue;
+    }
+    const xmlNodePtr value = attribute->children;
+    if (value == nullptr || value->content == nullptr ||
+        std::strchr(text(value->content), ':') == nullptr) {
+      continue;
+    }
+    reporter.reportHere(std::string("Value of attribute ") + text(attribute->name) + " of element " +
+                        text(node->name) + " is not a name without a colon (NCName): '" +
+                        text(value->content) + "'");
+  }
+}
+
+bool DtdStreamCheck::validatingContent() {
+  if (open.empty() || !open.back().dtdPushed || !validating()) {
+    return false;
+  }
+  contentSubject = open.size() - 1;
+  return true;
+}
+
+// The declared content type of the innermost open element, looked up once
+// and only when needed; 0 when it is not declared.
+int DtdStreamCheck::declaredType() {
+  OpenElement& element = open.back();
+  if (element.declaredType >= 0) {
+    return element.declaredType;
+  }
+  element.declaredType = 0;
+  const xmlNodePtr node = element.node;
+  const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
+  for (xmlDtdPtr dtd : {parser->myDoc->intSubset, parser->myDoc->extSubset}) {
+    if (dtd == nullptr) {
+      continue;
+    }
+    xmlElementPtr declaration = prefix != nullptr ? xmlGetDtdQElementDesc(dtd, node->name, prefix) : nullptr;
+    if (declaration == nullptr) {
+      declaration = xmlGetDtdElementDesc(dtd, node->name);
+    }
+    if (declaration != nullptr) {
+      element.declaredType = declaration->etype;
+      element.declaredExternally = dtd == parser->myDoc->extSubset;
+      break;
+    }
+  }
+  return element.declaredType;
+}
+
+// Lets libxml2 report content where none is allowed, in its own words: one
+// character that is not white space is what its stream check looks at.
+void DtdStreamCheck::pushForeignContent() {
+  parser->valid &= xmlValidatePushCData(&parser->vctxt, reinterpret_cast<const xmlChar*>("x"), 1);
+}
+
+// In a standalone document, white space may not stand directly in an
+// element whose element-only content is declared in the external subset
+// (that declaration decides whether the white space is data). libxml2 makes
+// this check only on a tree.
+void DtdStreamCheck::checkStandaloneWhitespace(const xmlChar* data, int length) {
+  if (parser->myDoc->standalone != 1 || open.back().standaloneFaultReported) {
+    return;
+  }
+  for (int i = 0; i < length; ++i) {
+    if (!IS_BLANK_CH(data[i])) {
+      return;
+    }
+  }
+  if (declaredType() != XML_ELEMENT_TYPE_ELEMENT || !open.back().declaredExternally) {
+    return;
+  }
+  open.back().standaloneFaultReported = true;
+  reporter.reportHere(std::string("standalone: ") + text(open.back().node->name) +
+                      " declared in the external subset contains white spaces nodes");
+}
+
+} // namespace platform::xml

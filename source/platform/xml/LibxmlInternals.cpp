@@ -1,0 +1,207 @@
+#include "platform/xml/LibxmlInternals.h"
+
+#include <libxml/parser.h>
+#include <libxml/dict.h>
+#include <libxml/hash.h>
+#include <libxml/parserInternals.h>
+#include <libxml/tree.h>
+#include <libxml/valid.h>
+#include <libxml/xmlversion.h>
+
+#include "platform/xml/ErrorChannels.h"
+
+// The fields and values used here are those of libxml2 2.9; another series
+// may lay its structures out or use them otherwise.
+#if LIBXML_VERSION < 20900 || LIBXML_VERSION >= 21000
+#error "LibxmlInternals.cpp is written for libxml2 2.9.x: check each trick in it against this libxml2"
+#endif
+
+namespace platform::xml::internals {
+
+namespace {
+
+// The values libxml2 keeps in a parser's vctxt.finishDtd before and after
+// its checks of the DTD itself (XML_CTXT_FINISH_DTD_0 and _1 in valid.c).
+constexpr unsigned int dtdChecksPendingMark = 0xabcd1234;
+constexpr unsigned int dtdChecksDoneMark = 0xabcd1235;
+
+// How many element, text and attribute structures the parser keeps for
+// reuse, as libxml2's reader does.
+constexpr int keptStructures = 100;
+
+bool ownedText(xmlParserCtxtPtr ctxt, const xmlChar* text) {
+  return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
+}
+
+// Hands a node structure whose contents are released to the parser for its
+// next element or text (freeElems), or frees it when the parser keeps enough.
+void recycle(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
+  if (ctxt->freeElemsNr < keptStructures) {
+    node->next = ctxt->freeElems;
+    ctxt->freeElems = node;
+    ++ctxt->freeElemsNr;
+  } else {
+    xmlFree(node);
+  }
+}
+
+// Attributes and the text nodes of their values go back to the parser too
+// (freeAttrs), which takes them for the next attributes instead of
+// allocating new ones. IDs need no removal: in reader mode the ID table
+// keeps values, not attributes.
+void releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
+  while (attribute != nullptr) {
+    const xmlAttrPtr next = attribute->next;
+    xmlNodePtr child = attribute->children;
+    while (child != nullptr) {
+      const xmlNodePtr nextChild = child->next;
+      if (child->type != XML_TEXT_NODE || child->children != nullptr) {
+        xmlFreeNode(child);
+      } else {
+        // A short value lives in the node itself (XML_PARSE_COMPACT).
+        if (child->content != reinterpret_cast<xmlChar*>(&child->properties) &&
+            ownedText(ctxt, child->content)) {
+          xmlFree(child->content);
+        }
+        recycle(ctxt, child);
+      }
+      child = nextChild;
+    }
+    if (ownedText(ctxt, attribute->name)) {
+      xmlFree(const_cast<xmlChar*>(attribute->name));
+    }
+    if (ctxt->freeAttrsNr < keptStructures) {
+      attribute->next = ctxt->freeAttrs;
+      ctxt->freeAttrs = attribute;
+      ++ctxt->freeAttrsNr;
+    } else {
+      xmlFree(attribute);
+    }
+    attribute = next;
+  }
+}
+
+void copyHashEntry(void* payload, void* table, const xmlChar* name, const xmlChar* name2,
+                   const xmlChar* name3) {
+  xmlHashAddEntry3(static_cast<xmlHashTablePtr>(table), name, name2, name3, payload);
+}
+
+// Moves table to four times as many buckets once it holds four entries per
+// bucket; its payloads move along.
+void spreadTable(void*& table, std::size_t& buckets) {
+  xmlHashTablePtr full = static_cast<xmlHashTablePtr>(table);
+  if (full == nullptr || static_cast<std::size_t>(xmlHashSize(full)) <= 4 * buckets ||
+      buckets > (std::size_t{1} << 26)) {
+    return;
+  }
+  xmlHashTablePtr spread = xmlHashCreate(static_cast<int>(4 * buckets));
+  if (spread == nullptr) {
+    return;
+  }
+  xmlHashScanFull(full, copyHashEntry, spread);
+  if (xmlHashSize(spread) != xmlHashSize(full)) {
+    xmlHashFree(spread, nullptr);
+    return;
+  }
+  xmlHashFree(full, nullptr);
+  table = spread;
+  buckets *= 4;
+}
+
+} // namespace
+
+void releaseElement(xmlParserCtxtPtr parser, xmlParserCtxtPtr context, xmlNodePtr node) {
+  xmlUnlinkNode(node);
+  if (context != parser || node->children != nullptr) {
+    xmlFreeNode(node);
+    return;
+  }
+  if (node->properties != nullptr) {
+    releaseAttributes(context, node->properties);
+  }
+  if (node->nsDef != nullptr) {
+    xmlFreeNsList(node->nsDef);
+  }
+  if (ownedText(context, node->name)) {
+    xmlFree(const_cast<xmlChar*>(node->name));
+  }
+  recycle(context, node);
+}
+
+// Should another libxml2 use other marks, the pass's own root check does
+// not fire, and libxml2 makes those checks itself, as before.
+bool dtdChecksPending(const _xmlParserCtxt* parser) {
+  return parser->validate && parser->vctxt.finishDtd == dtdChecksPendingMark;
+}
+
+void dtdChecksMade(xmlParserCtxtPtr parser) { parser->vctxt.finishDtd = dtdChecksDoneMark; }
+
+void dropValidationStack(xmlParserCtxtPtr parser) {
+  xmlValidCtxt& validation = parser->vctxt;
+  if (validation.vstateNr > 0) {
+    // The checks of the open elements would only echo the document's own
+    // errors; nothing of them is reported.
+    const ErrorChannels silent(nullptr, nullptr);
+    const xmlStructuredErrorFunc parserChannel = parser->sax->serror;
+    parser->sax->serror = nullptr;
+    validation.error = nullptr;
+    validation.warning = nullptr;
+    while (validation.vstateNr > 0) {
+      xmlValidatePopElement(&validation, parser->myDoc, nullptr, nullptr);
+    }
+    parser->sax->serror = parserChannel;
+  }
+  xmlFree(validation.vstateTab);
+  validation.vstateTab = nullptr;
+  validation.vstateMax = 0;
+}
+
+std::size_t documentBytesRead(const _xmlParserCtxt* parser) {
+  const xmlParserInputPtr document = parser->inputNr > 0 ? parser->inputTab[0] : nullptr;
+  return document == nullptr ? 0
+                             : static_cast<std::size_t>(document->consumed) +
+                                   static_cast<std::size_t>(document->cur - document->base);
+}
+
+std::string innermostInputName(const _xmlParserCtxt* context) {
+  if (context == nullptr) {
+    return "";
+  }
+  for (int i = context->inputNr - 1; i >= 0; --i) {
+    if (context->inputTab[i] != nullptr && context->inputTab[i]->filename != nullptr) {
+      return context->inputTab[i]->filename;
+    }
+  }
+  return "";
+}
+
+void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
+
+EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)
+    : context(context), validate(context->validate), loadSubset(context->loadsubset) {
+  context->validate = 0;
+  context->loadsubset |= XML_SKIP_IDS;
+}
+
+EntityContentChecksOff::~EntityContentChecksOff() {
+  context->validate = validate;
+  context->loadsubset = loadSubset;
+}
+
+void IdTables::createPlain(xmlDocPtr document) {
+  if (document != nullptr && document->ids == nullptr) {
+    document->ids = xmlHashCreate(0);
+  }
+  if (document != nullptr && document->refs == nullptr) {
+    document->refs = xmlHashCreate(0);
+  }
+}
+
+void IdTables::spread(xmlDocPtr document) {
+  if (document != nullptr) {
+    spreadTable(document->ids, idBuckets);
+    spreadTable(document->refs, refBuckets);
+  }
+}
+
+} // namespace platform::xml::internals

@@ -1,0 +1,81 @@
+// Every use of libxml2's internal structures, in one place: what a
+// streaming pass needs that libxml2's API does not offer. Each trick says
+// why it is needed; tests/platform/xml/LibxmlInternalsTest.cpp fails when
+// the libxml2 underneath no longer behaves as it assumes.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+struct _xmlDoc;
+struct _xmlNode;
+struct _xmlParserCtxt;
+
+namespace platform::xml::internals {
+
+/// Frees an element whose end tag has passed. Of the document's own parser
+/// (not of entity content), a childless element's structures, those of its
+/// attributes and of their value texts are kept for the parser to reuse, as
+/// libxml2's reader does: that saves an allocation and a release for nearly
+/// every element of a document.
+void releaseElement(_xmlParserCtxt* parser, _xmlParserCtxt* context, _xmlNode* node);
+
+/// Whether libxml2 has yet to make its checks of the DTD itself, which it
+/// makes at the root element when it builds a tree; a pass that builds none
+/// makes them itself, then calls dtdChecksMade.
+bool dtdChecksPending(const _xmlParserCtxt* parser);
+void dtdChecksMade(_xmlParserCtxt* parser);
+
+/// Frees what a push validation leaves to its user: the states of the
+/// elements a broken document left open (checked silently), and the stack.
+void dropValidationStack(_xmlParserCtxt* parser);
+
+/// Bytes of the document entity read so far.
+std::size_t documentBytesRead(const _xmlParserCtxt* parser);
+
+/// The name (URI) of the innermost input of context that has one (the text
+/// of an internal entity has none); "" when none has.
+std::string innermostInputName(const _xmlParserCtxt* context);
+
+/// Keeps IDs and IDREFs by value, so that freeing each element at its end
+/// tag loses none of them (libxml2's reader mode).
+void keepIdsByValue(_xmlParserCtxt* parser);
+
+/// While it lives, libxml2's element start and end in entity content make
+/// no validity checks and record no IDs of their own: they would run
+/// against a tree the pass does not keep; the pass checks against the
+/// document's validation stack instead.
+class EntityContentChecksOff {
+public:
+  explicit EntityContentChecksOff(_xmlParserCtxt* context);
+  EntityContentChecksOff(const EntityContentChecksOff&) = delete;
+  EntityContentChecksOff& operator=(const EntityContentChecksOff&) = delete;
+  ~EntityContentChecksOff();
+
+private:
+  _xmlParserCtxt* context;
+  int validate;
+  int loadSubset;
+};
+
+/// The document's ID and IDREF tables. libxml2 keys them through the
+/// document's dictionary, whose lookups slow down sharply as millions of
+/// distinct IDs arrive, and stops growing them at 16384 buckets, past which
+/// every entry walks chains that grow with the table. Plain tables spread
+/// over more buckets as they fill keep ID tracking linear.
+class IdTables {
+public:
+  /// Gives document plain tables, before any ID is recorded.
+  void createPlain(_xmlDoc* document);
+  /// Moves a table to four times as many buckets once it holds four
+  /// entries per bucket; cheap enough to call every 1024 elements.
+  void spread(_xmlDoc* document);
+
+private:
+  // libxml2's hash tables grow by themselves to this many buckets and no further.
+  static constexpr std::size_t largestHashSize = 8 * 2048;
+  std::size_t idBuckets = largestHashSize;
+  std::size_t refBuckets = largestHashSize;
+};
+
+} // namespace platform::xml::internals

@@ -1,0 +1,171 @@
+#include "platform/xml/LoadReporter.h"
+
+#include <cstring>
+#include <utility>
+
+#include <libxml/parser.h>
+#include <libxml/xmlerror.h>
+
+#include "platform/xml/ErrorCollector.h"
+
+namespace platform::xml {
+
+void LoadReporter::attach(xmlParserCtxtPtr loadParser, EntityLoader::Scope* loader, std::string uri) {
+  parser = loadParser;
+  loads = loader;
+  documentUri = std::move(uri);
+}
+
+void LoadReporter::detach() {
+  parser = nullptr;
+  loads = nullptr;
+  current = nullptr;
+}
+
+LoadReporter::Running::Running(LoadReporter& reporter, void* context)
+    : reporter(reporter), previous(reporter.current) {
+  reporter.current = static_cast<xmlParserCtxtPtr>(context);
+}
+
+const char* LoadReporter::currentBase() const {
+  if (current != nullptr && current->input != nullptr && current->input->filename != nullptr) {
+    return current->input->filename;
+  }
+  if (parser != nullptr && parser->input != nullptr && parser->input->filename != nullptr) {
+    return parser->input->filename;
+  }
+  return documentUri.c_str();
+}
+
+ValidationError LoadReporter::here() const {
+  ValidationError position;
+  position.location = currentBase();
+  const xmlParserCtxt* ctxt = current != nullptr ? current : parser;
+  if (ctxt != nullptr && ctxt->input != nullptr) {
+    position.line = ctxt->input->line;
+    position.column = ctxt->input->col;
+  }
+  return position;
+}
+
+void LoadReporter::reportHere(std::string text) {
+  ValidationError error = here();
+  error.message = std::move(text);
+  report(std::move(error));
+}
+
+void LoadReporter::report(ValidationError error) {
+  if (loads != nullptr) {
+    loads->report(std::move(error));
+  } else {
+    errors.add(std::move(error));
+  }
+}
+
+int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
+  const LoadReporter& reporter = *static_cast<const LoadReporter*>(data);
+  const xmlParserCtxt* ctxt = reporter.current != nullptr ? reporter.current : reporter.parser;
+  *file = reporter.currentBase();
+  *line = ctxt != nullptr && ctxt->input != nullptr ? static_cast<unsigned long>(ctxt->input->line) : 0;
+  return 0;
+}
+
+bool LoadReporter::ignores(const xmlError& error) const {
+  if (loads != nullptr && loads->readingCatalog()) {
+    return true; // a catalog that cannot be read is skipped; the lookup goes on without it
+  }
+  if (error.level == XML_ERR_WARNING) {
+    // A resource that could not be loaded is a failure, even where libxml2
+    // only warns (a hinted schema, an entity outside validation).
+    const bool unloadable = error.domain == XML_FROM_IO ||
+                            (error.domain == XML_FROM_SCHEMASP && error.code == XML_SCHEMAP_FAILED_LOAD);
+    if (!unloadable) {
+      return true;
+    }
+  }
+  if (error.level == XML_ERR_NONE) {
+    return true;
+  }
+  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_INVALID_URI) {
+    // A system literal with a space or a non-ASCII letter names a file all
+    // the same: the loader escapes those characters, as XML 1.0 asks.
+    return true;
+  }
+  const bool refusedAny = loads != nullptr && loads->refusedAny();
+  if (error.domain == XML_FROM_SCHEMASP && refusedAny && error.str1 != nullptr &&
+      loads->wasRefused(error.str1)) {
+    return true; // the schema layer's echo of a refusal, reported with its reason
+  }
+  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_INTERNAL_ERROR && refusedAny &&
+      error.str1 != nullptr && std::strcmp(error.str1, "xmlLoadEntityContent input error") == 0) {
+    return true; // the parser's echo of an entity the loader refused
+  }
+  if (error.code == XML_DTD_NO_DTD) {
+    // The DTD that could not be loaded has been reported already; without a
+    // DOCTYPE there is no DTD to check (DTD validation is asked for on every
+    // load).
+    return refusedAny || parser == nullptr || parser->myDoc == nullptr ||
+           (parser->myDoc->intSubset == nullptr && parser->myDoc->extSubset == nullptr);
+  }
+  return false;
+}
+
+ValidationError LoadReporter::place(const xmlError& error) const {
+  ValidationError problem;
+  if (error.file != nullptr) {
+    problem.location = error.file;
+    problem.line = error.line;
+    problem.column = error.int2;
+  } else if (parser != nullptr && parser->input != nullptr && parser->input->filename != nullptr) {
+    // Raised inside the text of an internal entity, which has no location
+    // of its own: report it where the entity was referred to.
+    problem.location = parser->input->filename;
+    problem.line = parser->input->line;
+    problem.column = parser->input->col;
+  } else {
+    problem.location = currentBase();
+    problem.line = error.line;
+    problem.column = error.int2;
+  }
+  if (error.domain == XML_FROM_VALID && error.code == XML_DTD_UNKNOWN_ID && error.node == nullptr &&
+      error.int1 > 0) {
+    problem.line = error.int1; // the line of the reference, not the end of the document
+    problem.column = 0;
+  }
+  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0 && current != nullptr &&
+      current->input != nullptr && problem.line == current->input->line) {
+    problem.column = current->input->col;
+  }
+  return problem;
+}
+
+// libxml2's message on one line, the documents it quotes by the URIs the
+// loader gave them shown as a reader knows them.
+std::string LoadReporter::message(const xmlError& error) const {
+  std::string text = error.message != nullptr ? error.message : "unknown error";
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+    text.pop_back();
+  }
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') {
+      c = ' ';
+    }
+  }
+  for (std::size_t start = text.find("'file://"); loads != nullptr && start != std::string::npos;
+       start = text.find("'file://", start + 1)) {
+    const std::size_t end = text.find('\'', start + 1);
+    if (end == std::string::npos) {
+      break;
+    }
+    text.replace(start + 1, end - start - 1, loads->display(text.substr(start + 1, end - start - 1)));
+  }
+  return text;
+}
+
+void LoadReporter::add(const xmlError& error) {
+  ValidationError problem = place(error);
+  problem.message = message(error);
+  report(std::move(problem));
+}
+
+} // namespace platform::xml
