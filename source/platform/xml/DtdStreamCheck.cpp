@@ -106,12 +106,12 @@ void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localNa
   }
   subject = open.size() - 1;
   contentSubject = subject;
-  const int savedValidate = context->validate;
   if (context != parser) {
-    context->validate = 0;
+    const internals::EntityContentChecksOff checksOff(context);
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
+  } else {
+    xmlSAX2EndElementNs(context, localName, prefix, uri);
   }
-  xmlSAX2EndElementNs(context, localName, prefix, uri);
-  context->validate = savedValidate;
   if (element.dtdPushed && validating()) {
     if (context != parser) {
       parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, element.node);

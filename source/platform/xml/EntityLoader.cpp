@@ -7,17 +7,17 @@
 #include <new>
 #include <string>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <libxml/catalog.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlIO.h>
 
+#include "platform/xml/Catalogs.h"
 #include "platform/xml/ErrorCollector.h"
 #include "platform/xml/LibxmlInternals.h"
+#include "platform/xml/LocalFile.h"
 #include "platform/xml/RemoteInput.h"
 #include "platform/xml/XmlPtr.h"
 
@@ -26,9 +26,6 @@ namespace platform::xml {
 namespace {
 
 thread_local EntityLoader::Scope* activeSession = nullptr;
-// Catalog lookups in progress on this thread; while there are any, local
-// files are opened by catalogFile below.
-thread_local int catalogLookups = 0;
 
 // Refusals are remembered only to keep their echoes out of the report; a
 // document that names thousands of missing resources must not make the
@@ -40,134 +37,8 @@ const char refusalScheme[] = "vexlor-refused:";
 
 xmlExternalEntityLoader previousLoader = nullptr;
 
-const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
-
 char* duplicateForLibxml(const std::string& value) {
   return reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(value.c_str())));
-}
-
-// Opens path for reading without blocking, whatever it names. Returns the
-// descriptor of a regular file; otherwise -1 with error set to errno, or to
-// EISDIR for a directory and ENODEV for a device, FIFO or socket.
-int openRegularFile(const std::string& path, int& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    error = errno;
-    return -1;
-  }
-  struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    error = S_ISDIR(status.st_mode) ? EISDIR : ENODEV;
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-std::string openFailure(int error) {
-  switch (error) {
-  case EISDIR: return "it is a directory";
-  case ENODEV: return "not a regular file (a device, FIFO or socket)";
-  default: return std::strerror(error);
-  }
-}
-
-// Catalog files: libxml2 opens them by name with its default input
-// callbacks, which would block on a FIFO. While a lookup runs, local files
-// are opened here instead, and one that is not a regular file reads as
-// broken, so the catalog is skipped rather than waited for.
-struct CatalogFile {
-  int fd;
-};
-
-int matchCatalogFile(const char* name) {
-  if (catalogLookups == 0 || name == nullptr) {
-    return 0;
-  }
-  const std::string scheme = schemeOf(name);
-  return scheme.empty() || scheme == "file";
-}
-
-void* openCatalogFile(const char* name) {
-  std::string path = name;
-  if (hasScheme(path)) {
-    path = resolveReference("file:///", path).path;
-  }
-  int error = 0;
-  const int fd = openRegularFile(path, error);
-  if (fd < 0 && error == ENOENT) {
-    return nullptr;
-  }
-  return new (std::nothrow) CatalogFile{fd};
-}
-
-int readCatalogFile(void* context, char* buffer, int length) {
-  const int fd = static_cast<CatalogFile*>(context)->fd;
-  if (fd < 0) {
-    return -1;
-  }
-  const ssize_t count = ::read(fd, buffer, static_cast<std::size_t>(length));
-  return count < 0 ? -1 : static_cast<int>(count);
-}
-
-int closeCatalogFile(void* context) {
-  auto* file = static_cast<CatalogFile*>(context);
-  if (file->fd >= 0) {
-    ::close(file->fd);
-  }
-  delete file;
-  return 0;
-}
-
-// Marks a catalog lookup for its lifetime.
-class CatalogLookup {
-public:
-  CatalogLookup() { ++catalogLookups; }
-  CatalogLookup(const CatalogLookup&) = delete;
-  CatalogLookup& operator=(const CatalogLookup&) = delete;
-  ~CatalogLookup() { --catalogLookups; }
-};
-
-// What the catalogs map the identifiers to, or "". libxml2 gives a name
-// relative to the current directory when the catalog was named so.
-ResourceName catalogLookup(const std::string& systemId, const char* publicId) {
-  const CatalogLookup lookup;
-  if (xmlCatalogGetDefaults() == XML_CATA_ALLOW_NONE) {
-    return {};
-  }
-  const xmlChar* system = systemId.empty() ? nullptr : reinterpret_cast<const xmlChar*>(systemId.c_str());
-  XmlPtr<xmlChar> resolved(xmlCatalogResolve(reinterpret_cast<const xmlChar*>(publicId), system));
-  if (resolved == nullptr && system != nullptr) {
-    resolved.reset(xmlCatalogResolveURI(system));
-  }
-  if (resolved == nullptr) {
-    return {};
-  }
-  return resolveReference(fileUri(EntityLoader::currentDirectory() + "/"), text(resolved.get()));
-}
-
-// Gzip and xz files are read through libxml2's decompressing inputs, which
-// open by name: the name of the descriptor already checked.
-bool isCompressed(int fd) {
-  unsigned char head[6] = {};
-  const ssize_t count = pread(fd, head, sizeof head, 0);
-  const bool gzip = count >= 2 && head[0] == 0x1f && head[1] == 0x8b;
-  const bool xz = count == 6 && std::memcmp(head, "\xfd" "7zXZ\0", 6) == 0;
-  return gzip || xz;
-}
-
-xmlParserInputBufferPtr bufferOver(int fd) {
-  if (!isCompressed(fd)) {
-    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);
-    if (buffer == nullptr) {
-      ::close(fd);
-    }
-    return buffer;
-  }
-  const std::string name = "/proc/self/fd/" + std::to_string(fd);
-  xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFilename(name.c_str(), XML_CHAR_ENCODING_NONE);
-  ::close(fd);
-  return buffer;
 }
 
 // A remote resource may refer to http and https resources only: a document
@@ -206,7 +77,7 @@ void EntityLoader::install() {
     xmlInitParser();
     previousLoader = xmlGetExternalEntityLoader();
     xmlSetExternalEntityLoader(load);
-    xmlRegisterInputCallbacks(matchCatalogFile, openCatalogFile, readCatalogFile, closeCatalogFile);
+    Catalogs::install();
   });
 }
 
@@ -220,7 +91,7 @@ EntityLoader::Scope::Scope(ErrorCollector& errors, bool externals, const Positio
 
 EntityLoader::Scope::~Scope() { activeSession = previous; }
 
-bool EntityLoader::Scope::readingCatalog() const { return catalogLookups > 0; }
+bool EntityLoader::Scope::readingCatalog() const { return Catalogs::reading(); }
 
 void EntityLoader::Scope::report(ValidationError error) {
   error.location = displayName(error.location);
@@ -419,7 +290,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
                                             const std::string& displayed, const char* publicId,
                                             xmlParserCtxtPtr context, bool keepRemote) {
   if (publicId != nullptr || !name.isLocal()) {
-    const ResourceName mapped = catalogLookup(name.isRefused() ? systemId : name.uri, publicId);
+    const ResourceName mapped = Catalogs::lookup(name.isRefused() ? systemId : name.uri, publicId);
     if (!mapped.uri.empty()) {
       name = mapped;
     }
@@ -438,7 +309,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
   if (input != nullptr || error != ENOENT) {
     return input;
   }
-  const ResourceName mapped = catalogLookup(name.uri, nullptr);
+  const ResourceName mapped = Catalogs::lookup(name.uri, nullptr);
   if (mapped.isRemote()) {
     return openRemote(mapped, context, keepRemote);
   }
@@ -448,7 +319,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
       return input;
     }
   }
-  refuse(context, systemId, "failed to load \"" + displayed + "\": " + openFailure(ENOENT));
+  refuse(context, systemId, "failed to load \"" + displayed + "\": " + std::strerror(ENOENT));
   return nullptr;
 }
 
@@ -458,14 +329,15 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
 xmlParserInputPtr EntityLoader::Scope::openLocal(const ResourceName& name, const std::string& systemId,
                                                  const std::string& displayed, xmlParserCtxtPtr context,
                                                  int& error) {
-  const int fd = openRegularFile(name.path, error);
-  if (fd < 0) {
+  LocalFile file(name.path);
+  if (!file.isOpen()) {
+    error = file.error();
     if (error != ENOENT) {
-      refuse(context, systemId, "failed to load \"" + displayed + "\": " + openFailure(error));
+      refuse(context, systemId, "failed to load \"" + displayed + "\": " + file.failure());
     }
     return nullptr;
   }
-  xmlParserInputBufferPtr buffer = bufferOver(fd);
+  xmlParserInputBufferPtr buffer = file.intoInputBuffer();
   xmlParserInputPtr input =
       buffer != nullptr ? xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
   if (input == nullptr) {

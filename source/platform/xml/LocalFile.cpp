@@ -1,0 +1,79 @@
+#include "platform/xml/LocalFile.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <libxml/parser.h>
+#include <libxml/xmlIO.h>
+
+namespace platform::xml {
+
+namespace {
+
+// Gzip and xz files are read through libxml2's decompressing inputs.
+bool isCompressed(int fd) {
+  unsigned char head[6] = {};
+  const ssize_t count = pread(fd, head, sizeof head, 0);
+  const bool gzip = count >= 2 && head[0] == 0x1f && head[1] == 0x8b;
+  const bool xz = count == 6 && std::memcmp(head, "\xfd" "7zXZ\0", 6) == 0;
+  return gzip || xz;
+}
+
+} // namespace
+
+LocalFile::LocalFile(const std::string& path) {
+  const int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (opened < 0) {
+    errorCode = errno;
+    return;
+  }
+  struct stat status {};
+  if (fstat(opened, &status) != 0 || !S_ISREG(status.st_mode)) {
+    errorCode = S_ISDIR(status.st_mode) ? EISDIR : ENODEV;
+    ::close(opened);
+    return;
+  }
+  fd = opened;
+}
+
+LocalFile::~LocalFile() {
+  if (fd >= 0) {
+    ::close(fd);
+  }
+}
+
+std::string LocalFile::failure() const {
+  switch (errorCode) {
+  case EISDIR: return "it is a directory";
+  case ENODEV: return "not a regular file (a device, FIFO or socket)";
+  default: return std::strerror(errorCode);
+  }
+}
+
+int LocalFile::release() {
+  const int released = fd;
+  fd = -1;
+  return released;
+}
+
+xmlParserInputBufferPtr LocalFile::intoInputBuffer() {
+  if (fd < 0) {
+    return nullptr;
+  }
+  if (!isCompressed(fd)) {
+    xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);
+    if (buffer != nullptr) {
+      fd = -1; // the buffer closes it
+    }
+    return buffer;
+  }
+  // The decompressing inputs open by name: the name of this descriptor.
+  const std::string name = "/proc/self/fd/" + std::to_string(fd);
+  return xmlParserInputBufferCreateFilename(name.c_str(), XML_CHAR_ENCODING_NONE);
+}
+
+} // namespace platform::xml
