@@ -33,17 +33,21 @@ bool ownedText(xmlParserCtxtPtr ctxt, const xmlChar* text) {
   return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
 }
 
-// Hands a node structure whose contents are released to the parser for its
-// next element or text (freeElems), or frees it when the parser keeps enough.
-void recycle(xmlParserCtxtPtr ctxt, xmlNodePtr node) {
-  if (ctxt->freeElemsNr < keptStructures) {
-    node->next = ctxt->freeElems;
-    ctxt->freeElems = node;
-    ++ctxt->freeElemsNr;
+// Hands a structure whose contents are released to one of the parser's
+// lists of structures for reuse, or frees it when the parser keeps enough.
+template <typename Structure>
+void keepForReuse(Structure*& list, int& count, Structure* structure) {
+  if (count < keptStructures) {
+    structure->next = list;
+    list = structure;
+    ++count;
   } else {
-    xmlFree(node);
+    xmlFree(structure);
   }
 }
+
+// An element or text node goes to the parser's next element or text (freeElems).
+void recycle(xmlParserCtxtPtr ctxt, xmlNodePtr node) { keepForReuse(ctxt->freeElems, ctxt->freeElemsNr, node); }
 
 // Attributes and the text nodes of their values go back to the parser too
 // (freeAttrs), which takes them for the next attributes instead of
@@ -70,13 +74,7 @@ void releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
     if (ownedText(ctxt, attribute->name)) {
       xmlFree(const_cast<xmlChar*>(attribute->name));
     }
-    if (ctxt->freeAttrsNr < keptStructures) {
-      attribute->next = ctxt->freeAttrs;
-      ctxt->freeAttrs = attribute;
-      ++ctxt->freeAttrsNr;
-    } else {
-      xmlFree(attribute);
-    }
+    keepForReuse(ctxt->freeAttrs, ctxt->freeAttrsNr, attribute);
     attribute = next;
   }
 }

@@ -27,7 +27,7 @@ namespace platform::xml {
 
 namespace {
 
-const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
+const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
 // One pass over a document: it hands libxml2's SAX events to the DTD check
 // and the schema layer, and libxml2's errors to the reporter. The parser
@@ -58,8 +58,9 @@ private:
                            int attributeCount, int defaultedCount, const xmlChar** attributes);
   static void endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                          const xmlChar* uri);
-  static void characters(void* context, const xmlChar* data, int length);
-  static void cdataBlock(void* context, const xmlChar* data, int length);
+  template <void (DtdStreamCheck::*dtdText)(const xmlChar*, int),
+            void (SchemaPlug::*schemaText)(const xmlChar*, int)>
+  static void text(void* context, const xmlChar* data, int length);
   static void markup(void* context, const xmlChar*) { markupWithData(context, nullptr, nullptr); }
   static void markupWithData(void* context, const xmlChar*, const xmlChar*);
   static void ignoreReference(void*, const xmlChar*) {}
@@ -125,23 +126,16 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
 }
 
 // No text nodes are built: the DTD stack and the schema layer see the text
-// as it streams by. Keeping entity content free of nodes also makes libxml2
-// parse every reference to an entity again, so each one is validated.
-void Pass::characters(void* context, const xmlChar* data, int length) {
+// (characters, or a CDATA section) as it streams by. Keeping entity content
+// free of nodes also makes libxml2 parse every reference to an entity again,
+// so each one is validated.
+template <void (DtdStreamCheck::*dtdText)(const xmlChar*, int), void (SchemaPlug::*schemaText)(const xmlChar*, int)>
+void Pass::text(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
-  pass.dtd.characters(data, length);
+  (pass.dtd.*dtdText)(data, length);
   if (pass.schema.running()) {
-    pass.schema.text(data, length);
-  }
-}
-
-void Pass::cdataBlock(void* context, const xmlChar* data, int length) {
-  Pass& pass = of(context);
-  const Running running(pass.reporter, context);
-  pass.dtd.cdata(data, length);
-  if (pass.schema.running()) {
-    pass.schema.cdata(data, length);
+    (pass.schema.*schemaText)(data, length);
   }
 }
 
@@ -175,9 +169,9 @@ xmlParserInputPtr Pass::resolveEntity(void* context, const xmlChar* publicId, co
   Pass& pass = of(context);
   std::string name;
   if (systemId != nullptr && pass.loads != nullptr) {
-    name = pass.loads->resolve(internals::innermostInputName(ctxt), text(systemId));
+    name = pass.loads->resolve(internals::innermostInputName(ctxt), chars(systemId));
   }
-  return xmlLoadExternalEntity(systemId != nullptr ? name.c_str() : nullptr, text(publicId), ctxt);
+  return xmlLoadExternalEntity(systemId != nullptr ? name.c_str() : nullptr, chars(publicId), ctxt);
 }
 
 // The same for the system identifiers of entities, which libxml2 resolves
@@ -201,7 +195,7 @@ void Pass::entityDecl(void* context, const xmlChar* name, int type, const xmlCha
   if (entity == nullptr || entity == earlier) {
     return;
   }
-  const std::string uri = pass.loads->resolve(internals::innermostInputName(ctxt), text(systemId));
+  const std::string uri = pass.loads->resolve(internals::innermostInputName(ctxt), chars(systemId));
   xmlFree(const_cast<xmlChar*>(entity->URI));
   entity->URI = xmlStrdup(reinterpret_cast<const xmlChar*>(uri.c_str()));
 }
@@ -227,7 +221,7 @@ void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
   case XML_EXTERNAL_GENERAL_PARSED_ENTITY:
   case XML_EXTERNAL_PARAMETER_ENTITY: {
     const xmlChar* location = entity->URI != nullptr ? entity->URI : entity->SystemID;
-    size = location != nullptr && loads != nullptr ? loads->entitySize(text(location), ExpansionGuard::unknownSize)
+    size = location != nullptr && loads != nullptr ? loads->entitySize(chars(location), ExpansionGuard::unknownSize)
                                                    : ExpansionGuard::unknownSize;
     break;
   }
@@ -275,9 +269,9 @@ xmlSAXHandler Pass::handlers() {
   handler.startDocument = startDocument;
   handler.startElementNs = startElement;
   handler.endElementNs = endElement;
-  handler.characters = characters;
-  handler.ignorableWhitespace = characters;
-  handler.cdataBlock = cdataBlock;
+  handler.characters = text<&DtdStreamCheck::characters, &SchemaPlug::text>;
+  handler.ignorableWhitespace = handler.characters;
+  handler.cdataBlock = text<&DtdStreamCheck::cdata, &SchemaPlug::cdata>;
   handler.getEntity = getEntity;
   handler.getParameterEntity = getParameterEntity;
   handler.comment = markup;
