@@ -1,0 +1,87 @@
+#include "platform/xml/LibxmlInternals.h"
+
+#include <gtest/gtest.h>
+#include <libxml/SAX2.h>
+#include <libxml/hash.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+
+#include <string>
+
+// Each test pins what the pass assumes of libxml2's internal structures, so
+// that a libxml2 that changes under it fails here first.
+
+namespace {
+
+namespace internals = platform::xml::internals;
+
+struct Observed {
+  int elements = 0;
+  bool pendingAtRoot = false;
+  bool pendingAtSecond = true;
+  std::size_t readAtEnd = 0;
+};
+
+Observed& observed(void* context) {
+  return *static_cast<Observed*>(static_cast<xmlParserCtxtPtr>(context)->_private);
+}
+
+void onStart(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
+             int namespaceCount, const xmlChar** namespaces, int attributeCount, int defaultedCount,
+             const xmlChar** attributes) {
+  Observed& seen = observed(context);
+  const bool pending = internals::dtdChecksPending(static_cast<xmlParserCtxtPtr>(context));
+  (++seen.elements == 1 ? seen.pendingAtRoot : seen.pendingAtSecond) = pending;
+  xmlSAX2StartElementNs(context, localName, prefix, uri, namespaceCount, namespaces, attributeCount,
+                        defaultedCount, attributes);
+}
+
+void onEnd(void* context) {
+  observed(context).readAtEnd = internals::documentBytesRead(static_cast<xmlParserCtxtPtr>(context));
+  xmlSAX2EndDocument(context);
+}
+
+Observed parse(const std::string& document) {
+  Observed seen;
+  xmlParserCtxtPtr context = xmlCreateMemoryParserCtxt(document.data(), static_cast<int>(document.size()));
+  context->_private = &seen;
+  context->sax->startElementNs = onStart;
+  context->sax->endDocument = onEnd;
+  xmlCtxtUseOptions(context, XML_PARSE_DTDVALID | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+  xmlParseDocument(context);
+  xmlFreeDoc(context->myDoc);
+  xmlFreeParserCtxt(context);
+  return seen;
+}
+
+TEST(LibxmlInternals, TheDtdChecksArePendingAtTheRootOnlyAndEveryByteIsCounted) {
+  const std::string document = "<!DOCTYPE r [<!ELEMENT r (e)*><!ELEMENT e EMPTY>]>\n<r><e/><e/></r>\n";
+  const Observed seen = parse(document);
+  EXPECT_TRUE(seen.pendingAtRoot) << "libxml2 marks its pending DTD checks otherwise now";
+  EXPECT_FALSE(seen.pendingAtSecond) << "libxml2 no longer marks its DTD checks as made at the root";
+  EXPECT_EQ(document.size(), seen.readAtEnd);
+}
+
+TEST(LibxmlInternals, SpreadIdTablesKeepEveryEntry) {
+  xmlDocPtr document = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+  internals::IdTables tables;
+  tables.createPlain(document);
+  static int payload = 0;
+  constexpr int count = 70000; // past four entries per bucket of libxml2's largest table
+  for (int i = 0; i < count; ++i) {
+    const std::string name = "id" + std::to_string(i);
+    ASSERT_EQ(0, xmlHashAddEntry(static_cast<xmlHashTablePtr>(document->ids),
+                                 reinterpret_cast<const xmlChar*>(name.c_str()), &payload));
+  }
+  const void* before = document->ids;
+  tables.spread(document);
+  EXPECT_NE(before, document->ids) << "the table was not spread";
+  EXPECT_EQ(count, xmlHashSize(static_cast<xmlHashTablePtr>(document->ids)));
+  EXPECT_EQ(&payload, xmlHashLookup(static_cast<xmlHashTablePtr>(document->ids),
+                                    reinterpret_cast<const xmlChar*>("id69999")));
+  xmlHashFree(static_cast<xmlHashTablePtr>(document->ids), nullptr);
+  document->ids = nullptr;
+  xmlFreeDoc(document);
+}
+
+} // namespace
