@@ -15,7 +15,6 @@
 #include <libxml/xmlIO.h>
 
 #include "platform/xml/Catalogs.h"
-#include "platform/xml/ErrorCollector.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LocalFile.h"
 #include "platform/xml/RemoteInput.h"
@@ -81,22 +80,13 @@ void EntityLoader::install() {
   });
 }
 
-EntityLoader::Scope::Scope(ErrorCollector& errors, bool externals, const Position& position,
-                           ResourceDisplay display)
-    : errors(errors), externals(externals), position(position), displayName(std::move(display)),
-      previous(activeSession) {
+EntityLoader::Scope::Scope(Reporter& reporter, bool externals)
+    : reporter(reporter), externals(externals), previous(activeSession) {
   install();
   activeSession = this;
 }
 
 EntityLoader::Scope::~Scope() { activeSession = previous; }
-
-bool EntityLoader::Scope::readingCatalog() const { return Catalogs::reading(); }
-
-void EntityLoader::Scope::report(ValidationError error) {
-  error.location = displayName(error.location);
-  errors.add(std::move(error));
-}
 
 bool EntityLoader::Scope::wasRefused(const char* name) const {
   return std::find(refused.begin(), refused.end(), name) != refused.end();
@@ -105,19 +95,12 @@ bool EntityLoader::Scope::wasRefused(const char* name) const {
 // Reports a refused resource at the place that referred to it.
 void EntityLoader::Scope::refuse(xmlParserCtxtPtr referrer, const std::string& name,
                                  const std::string& message) {
-  ValidationError error;
-  if (referrer != nullptr && referrer->input != nullptr && referrer->input->filename != nullptr) {
-    error.location = referrer->input->filename;
-    error.line = referrer->input->line;
-    error.column = referrer->input->col;
-  } else {
-    error = position.here();
-  }
+  ValidationError error = reporter.at(referrer);
   error.message = message;
   if (refused.size() < maxRememberedRefusals) {
     refused.push_back(name);
   }
-  report(std::move(error));
+  reporter.report(std::move(error));
 }
 
 std::string EntityLoader::Scope::refusalName(const std::string& message) {
@@ -140,7 +123,7 @@ std::string EntityLoader::Scope::resolve(const std::string& base, const std::str
   if (name.isRefused()) {
     result = refusalName("failed to load \"" + name.uri + "\": " + name.problem);
   } else if (name.isLocal() && isRemoteUrl(base)) {
-    result = refusalName(remoteReferenceRefusal(displayName(name.uri), base));
+    result = refusalName(remoteReferenceRefusal(reporter.display(name.uri), base));
   } else {
     result = name.uri;
   }
@@ -193,7 +176,7 @@ std::size_t EntityLoader::Scope::entitySize(const std::string& uri, std::size_t 
 }
 
 xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document, xmlParserCtxtPtr parser) {
-  const std::string displayed = displayName(document.uri);
+  const std::string displayed = reporter.display(document.uri);
   if (document.isRefused()) {
     refuse(nullptr, document.uri, "failed to load \"" + displayed + "\": " + document.problem);
     return nullptr;
@@ -250,7 +233,7 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
   if (target.empty()) {
     name.problem = "it has no system identifier";
   }
-  const std::string displayed = name.isRefused() ? target : displayName(name.uri);
+  const std::string displayed = name.isRefused() ? target : reporter.display(name.uri);
   if (name.isLocal() && referredFromRemote(referrer, target)) {
     refuse(context, target, remoteReferenceRefusal(displayed, referrer));
     return nullptr;
@@ -314,7 +297,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
     return openRemote(mapped, context, keepRemote);
   }
   if (mapped.isLocal() && mapped.path != name.path) {
-    input = openLocal(mapped, systemId, displayName(mapped.uri), context, error);
+    input = openLocal(mapped, systemId, reporter.display(mapped.uri), context, error);
     if (input != nullptr || error != ENOENT) {
       return input;
     }
@@ -371,9 +354,9 @@ void EntityLoader::Scope::transportFailed(const std::string& url, const std::str
   }
   // Cut off while being read: libxml2 takes that for the end of the input,
   // so without this report a truncated resource could pass.
-  ValidationError error = position.here();
+  ValidationError error = reporter.here();
   error.message = "failed to read \"" + url + "\": " + reason;
-  report(std::move(error));
+  reporter.report(std::move(error));
 }
 
 } // namespace platform::xml

@@ -16,8 +16,6 @@ struct _xmlParserInput;
 
 namespace platform::xml {
 
-class ErrorCollector;
-
 /// The one external entity loader of the process. Every resource that a
 /// load opens goes through it, named by ResourceName's rules:
 /// - a local file is opened once, without blocking, and read only when that
@@ -30,8 +28,8 @@ class ErrorCollector;
 /// - a resource that came over the network may refer only to http and
 ///   https resources: a reference from it to a local file is refused;
 /// - any other scheme, and file: URLs of other hosts, are refused.
-/// Refusals are reported to the collector of the load in progress, at the
-/// place that referred to the resource.
+/// Refusals are reported through the reporter of the load in progress, at
+/// the place that referred to the resource.
 class EntityLoader {
 public:
   EntityLoader() = delete;
@@ -43,15 +41,22 @@ public:
   /// (it was removed): relative names then fail to open all the same.
   static std::string currentDirectory();
 
-  /// Where the load in progress stands: the place to report a refused
-  /// resource at when the parser that asked for it has no position (a
-  /// schema document about to be read).
-  class Position {
+  /// The reporter of the load in progress: where it stands, and where its
+  /// problems go.
+  class Reporter {
   public:
+    /// Where the parser stands now.
     virtual ValidationError here() const = 0;
+    /// Where referrer (the parser that asked for a resource) stands; here()
+    /// when it has no position (a schema document about to be read).
+    virtual ValidationError at(const _xmlParserCtxt* referrer) const = 0;
+    /// Adds error; its location is a resource's URI (or libxml2's name).
+    virtual void report(ValidationError error) = 0;
+    /// What a report calls the resource of this name.
+    virtual std::string display(const std::string& name) const = 0;
 
   protected:
-    ~Position() = default;
+    ~Reporter() = default;
   };
 
   /// Marks a load in progress on this thread for the lifetime of the scope.
@@ -59,9 +64,9 @@ public:
   class Scope final : public TransportErrorSink {
   public:
     /// externals false: only the document itself may be opened; every
-    /// external subset, entity and schema reads as empty. display names the
-    /// resources in reports.
-    Scope(ErrorCollector& errors, bool externals, const Position& position, ResourceDisplay display);
+    /// external subset, entity and schema reads as empty. Refusals and
+    /// transport failures go to reporter.
+    Scope(Reporter& reporter, bool externals);
     Scope(const Scope&) = delete;
     Scope& operator=(const Scope&) = delete;
     ~Scope();
@@ -91,13 +96,6 @@ public:
     /// it; otherwise unknown.
     std::size_t entitySize(const std::string& uri, std::size_t unknown) const;
 
-    /// Adds error with its location named as reports name it.
-    void report(ValidationError error);
-    /// What a report calls the resource of this name.
-    std::string display(const std::string& name) const { return displayName(name); }
-
-    /// Whether a catalog is being read: its problems are not the document's.
-    bool readingCatalog() const;
     /// Whether a resource has been refused; whether name (as libxml2 asked
     /// for it) was.
     bool refusedAny() const { return !refused.empty(); }
@@ -119,10 +117,8 @@ public:
     std::string refusalName(const std::string& message);
     ResourceName nameOf(const std::string& target, _xmlParserCtxt* context, std::string& referrer);
 
-    ErrorCollector& errors;
+    Reporter& reporter;
     bool externals;
-    const Position& position;
-    ResourceDisplay displayName;
     /// The parser that asked for the remote resource being opened, if any.
     _xmlParserCtxt* openingRemote = nullptr;
     /// The resources refused so far, as libxml2 named them.

@@ -6,14 +6,19 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
+#include "platform/xml/Catalogs.h"
 #include "platform/xml/ErrorCollector.h"
 
 namespace platform::xml {
 
-void LoadReporter::attach(xmlParserCtxtPtr loadParser, EntityLoader::Scope* loader, std::string uri) {
+void LoadReporter::nameResourcesAs(ResourceDisplay display, std::string uri) {
+  displayName = std::move(display);
+  documentUri = std::move(uri);
+}
+
+void LoadReporter::attach(xmlParserCtxtPtr loadParser, EntityLoader::Scope* loader) {
   parser = loadParser;
   loads = loader;
-  documentUri = std::move(uri);
 }
 
 void LoadReporter::detach() {
@@ -37,6 +42,21 @@ const char* LoadReporter::currentBase() const {
   return documentUri.c_str();
 }
 
+namespace {
+
+// Where ctxt stands, when it reads an entity that has a name.
+bool standsAt(const xmlParserCtxt* ctxt, ValidationError& position) {
+  if (ctxt == nullptr || ctxt->input == nullptr || ctxt->input->filename == nullptr) {
+    return false;
+  }
+  position.location = ctxt->input->filename;
+  position.line = ctxt->input->line;
+  position.column = ctxt->input->col;
+  return true;
+}
+
+} // namespace
+
 ValidationError LoadReporter::here() const {
   ValidationError position;
   position.location = currentBase();
@@ -48,6 +68,11 @@ ValidationError LoadReporter::here() const {
   return position;
 }
 
+ValidationError LoadReporter::at(const xmlParserCtxt* referrer) const {
+  ValidationError position;
+  return standsAt(referrer, position) ? position : here();
+}
+
 void LoadReporter::reportHere(std::string text) {
   ValidationError error = here();
   error.message = std::move(text);
@@ -55,11 +80,8 @@ void LoadReporter::reportHere(std::string text) {
 }
 
 void LoadReporter::report(ValidationError error) {
-  if (loads != nullptr) {
-    loads->report(std::move(error));
-  } else {
-    errors.add(std::move(error));
-  }
+  error.location = displayName(error.location);
+  errors.add(std::move(error));
 }
 
 int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
@@ -71,7 +93,7 @@ int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
 }
 
 bool LoadReporter::ignores(const xmlError& error) const {
-  if (loads != nullptr && loads->readingCatalog()) {
+  if (Catalogs::reading()) {
     return true; // a catalog that cannot be read is skipped; the lookup goes on without it
   }
   if (error.level == XML_ERR_WARNING) {
@@ -112,17 +134,13 @@ bool LoadReporter::ignores(const xmlError& error) const {
 
 ValidationError LoadReporter::place(const xmlError& error) const {
   ValidationError problem;
+  // An error raised inside the text of an internal entity has no location
+  // of its own: it is placed where the entity was referred to.
   if (error.file != nullptr) {
     problem.location = error.file;
     problem.line = error.line;
     problem.column = error.int2;
-  } else if (parser != nullptr && parser->input != nullptr && parser->input->filename != nullptr) {
-    // Raised inside the text of an internal entity, which has no location
-    // of its own: report it where the entity was referred to.
-    problem.location = parser->input->filename;
-    problem.line = parser->input->line;
-    problem.column = parser->input->col;
-  } else {
+  } else if (!standsAt(parser, problem)) {
     problem.location = currentBase();
     problem.line = error.line;
     problem.column = error.int2;
@@ -151,13 +169,13 @@ std::string LoadReporter::message(const xmlError& error) const {
       c = ' ';
     }
   }
-  for (std::size_t start = text.find("'file://"); loads != nullptr && start != std::string::npos;
+  for (std::size_t start = text.find("'file://"); start != std::string::npos;
        start = text.find("'file://", start + 1)) {
     const std::size_t end = text.find('\'', start + 1);
     if (end == std::string::npos) {
       break;
     }
-    text.replace(start + 1, end - start - 1, loads->display(text.substr(start + 1, end - start - 1)));
+    text.replace(start + 1, end - start - 1, displayName(text.substr(start + 1, end - start - 1)));
   }
   return text;
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/xml/EntityLoader.h"
+#include "platform/xml/ResourceName.h"
 #include "platform/xml/ValidationError.h"
 
 struct _xmlError;
@@ -13,19 +14,22 @@ namespace platform::xml {
 
 class ErrorCollector;
 
-/// The one reporter of a load: it turns where the parser stands (the
-/// context whose callback runs, or the document's parser) into
-/// LOCATION:LINE:COLUMN, places libxml2's errors, drops those that are no
-/// problem of the document (warnings, echoes of a refusal the loader has
-/// reported, problems of a catalog being read), and hands every problem to
-/// the load's loader, which names its location as reports do. The loader's
-/// refusals and transport failures are placed through here() as well.
-class LoadReporter final : public EntityLoader::Position {
+/// The one reporter of a load: the one place that turns where a parser
+/// stands (the context whose callback runs, the document's parser, or the
+/// parser that referred to a resource) into LOCATION:LINE:COLUMN, with
+/// LOCATION named as reports name resources (ResourceDisplay). It places
+/// libxml2's errors and drops those that are no problem of the document
+/// (warnings, echoes of a refusal the loader has reported, problems of a
+/// catalog being read); the loader reports its refusals and transport
+/// failures through it.
+class LoadReporter final : public EntityLoader::Reporter {
 public:
   explicit LoadReporter(ErrorCollector& errors) : errors(errors) {}
 
-  /// The load's parser, loader and document URI, while the load runs.
-  void attach(_xmlParserCtxt* parser, EntityLoader::Scope* loads, std::string documentUri);
+  /// How the load names its resources, for the rest of the load.
+  void nameResourcesAs(ResourceDisplay display, std::string documentUri);
+  /// The load's parser and loader, while the load runs.
+  void attach(_xmlParserCtxt* parser, EntityLoader::Scope* loads);
   void detach();
 
   /// Makes context the one whose callback runs, for the lifetime of the
@@ -45,12 +49,14 @@ public:
 
   /// Where the parser stands: the entity it reads, line and column.
   ValidationError here() const override;
+  ValidationError at(const _xmlParserCtxt* referrer) const override;
+  std::string display(const std::string& name) const override { return displayName(name); }
   /// The URI of the entity the parser reads: the base of its references.
   const char* currentBase() const;
   /// here() with message.
   void reportHere(std::string message);
   /// Adds error, its location named as reports name it.
-  void report(ValidationError error);
+  void report(ValidationError error) override;
 
   /// Whether libxml2's error is no problem of the document.
   bool ignores(const _xmlError& error) const;
@@ -65,6 +71,7 @@ private:
   std::string message(const _xmlError& error) const;
 
   ErrorCollector& errors;
+  ResourceDisplay displayName;
   _xmlParserCtxt* parser = nullptr;
   EntityLoader::Scope* loads = nullptr;
   std::string documentUri;

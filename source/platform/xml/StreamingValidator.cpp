@@ -296,8 +296,8 @@ void Pass::run(const std::string& location, const char* data, std::size_t size) 
   documentUri = document.uri;
   // Reports name local files the way the user named the document.
   const bool relative = document.isLocal() && document.path == location && location.compare(0, 1, "/") != 0;
-  EntityLoader::Scope scope(errors, options.resolveExternals, reporter,
-                            ResourceDisplay(document, location, relative ? directory : ""));
+  reporter.nameResourcesAs(ResourceDisplay(document, location, relative ? directory : ""), documentUri);
+  EntityLoader::Scope scope(reporter, options.resolveExternals);
   loads = &scope;
   const ErrorChannels channels(this, passError);
   read(scope, document, location);
@@ -315,7 +315,7 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
   }
   parser = context.get();
   parser->_private = this;
-  reporter.attach(parser, &scope, documentUri);
+  reporter.attach(parser, &scope);
   dtd.attach(parser);
   *parser->sax = handlers();
   parser->userData = parser;
