@@ -1,11 +1,12 @@
 #include "platform/xml/RemoteResource.h"
 
 #include "platform/xml/CurlLibrary.h"
+#include "platform/xml/CurlPtr.h"
 #include "platform/xml/ResourceName.h"
-
+#include "platform/xml/ResponseHeaders.h"
+#include "platform/xml/TransferFailure.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -47,42 +48,12 @@ constexpr char allowedProtocols[] = "http,https";
 // What an https resource may redirect to: moving to http would silently drop
 // the protection that the https URL promised.
 constexpr char secureRedirectProtocols[] = "https";
-// How libcurl begins its failure text when a response's header section as a
-// whole exceeds its limit (300 KiB; since 8.3, and in Debian's 7.88 through a
-// security fix); it reports that as a plain receive error.
-constexpr std::string_view tooLargeHeadersDetail = "Too large response headers";
 // Longest single wait; libcurl wakes up earlier when one of its own timers is due.
 constexpr int pollIntervalMilliseconds = 1000;
-
-// CURL and CURLM are both void in libcurl's public header, so each handle
-// kind gets its own deleter.
-struct EasyDeleter {
-  void operator()(CURL* handle) const noexcept { curl().easy_cleanup(handle); }
-};
-struct MultiDeleter {
-  void operator()(CURLM* handle) const noexcept { curl().multi_cleanup(handle); }
-};
-struct UrlDeleter {
-  void operator()(CURLU* handle) const noexcept { curl().url_cleanup(handle); }
-};
-struct CurlTextDeleter {
-  void operator()(char* text) const noexcept { curl().free(text); }
-};
-using EasyPtr = std::unique_ptr<CURL, EasyDeleter>;
-using MultiPtr = std::unique_ptr<CURLM, MultiDeleter>;
-using UrlPtr = std::unique_ptr<CURLU, UrlDeleter>;
-using CurlTextPtr = std::unique_ptr<char, CurlTextDeleter>;
 
 // Process-wide libcurl set-up, done by the first remote resource only. It is
 // never undone: the process ends soon after the last transfer anyway.
 bool curlInitialised() { return CurlLibrary::get() != nullptr; }
-
-std::string toLower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 // The host named by url, or url itself when libcurl cannot parse it.
 std::string hostOf(const std::string& url) {
@@ -95,61 +66,6 @@ std::string hostOf(const std::string& url) {
     return host;
   }
   return url;
-}
-
-// For responses without a reason phrase (HTTP/2 sends none).
-const char* standardReason(long status) {
-  switch (status) {
-  case 300: return "Multiple Choices";
-  case 304: return "Not Modified";
-  case 400: return "Bad Request";
-  case 401: return "Unauthorized";
-  case 403: return "Forbidden";
-  case 404: return "Not Found";
-  case 405: return "Method Not Allowed";
-  case 406: return "Not Acceptable";
-  case 407: return "Proxy Authentication Required";
-  case 408: return "Request Timeout";
-  case 410: return "Gone";
-  case 429: return "Too Many Requests";
-  case 500: return "Internal Server Error";
-  case 501: return "Not Implemented";
-  case 502: return "Bad Gateway";
-  case 503: return "Service Unavailable";
-  case 504: return "Gateway Timeout";
-  default: return "";
-  }
-}
-
-// The escape form is documented with RemoteResource::errorText().
-std::string escapeControls(std::string_view text) {
-  static const char hexDigits[] = "0123456789abcdef";
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char character : text) {
-    unsigned char byte = static_cast<unsigned char>(character);
-    if (byte >= 0x20 && byte != 0x7f) {
-      escaped += character;
-      continue;
-    }
-    escaped += '\\';
-    switch (byte) {
-    case '\t': escaped += 't'; break;
-    case '\n': escaped += 'n'; break;
-    case '\r': escaped += 'r'; break;
-    case 0x1b: escaped += 'e'; break;
-    default:
-      escaped += 'x';
-      escaped += hexDigits[byte >> 4];
-      escaped += hexDigits[byte & 0xf];
-    }
-  }
-  return escaped;
-}
-
-std::string secondsText(std::chrono::seconds duration) {
-  long long count = duration.count();
-  return std::to_string(count) + (count == 1 ? " second" : " seconds");
 }
 
 } // namespace
@@ -171,12 +87,7 @@ struct RemoteResource::Transfer {
   bool attached = false;
   char curlError[CURL_ERROR_SIZE] = {};
 
-  // The response whose headers are being received.
-  bool inHeaders = false;
-  long lineStatus = 0;
-  std::string reason;
-  bool hasLocation = false;
-  bool finalHeadersIn = false;
+  ResponseHeaders headers;
 
   // Body bytes received, not yet read: body[readPosition, body.size()).
   std::vector<char> body;
@@ -203,6 +114,9 @@ struct RemoteResource::Transfer {
 
   std::size_t buffered() const { return body.size() - readPosition; }
   bool ended() const { return finished || failed; }
+  // Whether the body, if any, may arrive: a transfer that ended well has no
+  // more headers to wait for.
+  bool finalHeadersIn() const { return finished || headers.finalHeadersIn(); }
 
   // Every failure text passes here, so none carries a control character,
   // whether it came from the server directly or through libcurl's detail.
@@ -244,7 +158,7 @@ struct RemoteResource::Transfer {
       return;
     }
     attached = true;
-    drive([this] { return finalHeadersIn; });
+    drive([this] { return finalHeadersIn(); });
     if (!failed) {
       acceptFinalResponse();
     }
@@ -311,7 +225,6 @@ struct RemoteResource::Transfer {
       }
       if (message->data.result == CURLE_OK) {
         finished = true;
-        finalHeadersIn = true;
       } else {
         fail(describe(message->data.result));
       }
@@ -323,8 +236,7 @@ struct RemoteResource::Transfer {
     finalUrl = currentUrl();
     curl().easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
-      std::string phrase = reason.empty() ? standardReason(status) : reason;
-      fail("HTTP status " + std::to_string(status) + (phrase.empty() ? "" : " (" + phrase + ")"));
+      fail(httpStatusText(status, headers.reason()));
       // What the server sent along is its error page, not the resource.
       body.clear();
       readPosition = 0;
@@ -332,63 +244,22 @@ struct RemoteResource::Transfer {
   }
 
   std::string describe(CURLcode result) const {
-    std::string detail = curlError[0] != '\0' ? curlError : curl().easy_strerror(result);
-    switch (result) {
-    case CURLE_COULDNT_CONNECT: {
-      long osError = 0;
-      curl().easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &osError);
-      return osError == ECONNREFUSED ? "connection refused" : "cannot connect: " + detail;
-    }
-    case CURLE_COULDNT_RESOLVE_HOST:
-      return "host not found: " + hostOf(currentUrl());
-    case CURLE_OPERATION_TIMEDOUT:
-      if (connected()) {
-        return "timeout: no data for " + secondsText(options.stallTimeout);
-      }
-      if (currentSchemeIsHttps() && tcpConnected()) {
-        return "TLS handshake failed: no answer within " + secondsText(options.connectTimeout);
-      }
-      return "connect timeout: no connection within " + secondsText(options.connectTimeout);
-    case CURLE_TOO_MANY_REDIRECTS:
-      return "too many redirects (more than " + std::to_string(options.maxRedirects) + ")";
-    case CURLE_PEER_FAILED_VERIFICATION:
-      return "TLS certificate verification failed: " + detail;
-    case CURLE_SSL_CONNECT_ERROR:
-      return "TLS handshake failed: " + detail;
-    case CURLE_UNSUPPORTED_PROTOCOL: {
-      // libcurl gives this code both for a URL whose scheme it may not
-      // fetch (after a redirect, the URL it refused is the current one) and
-      // for an answer it would not take as HTTP (HTTP/0.9, a bad version or
-      // status code), which needs a connection to a server with an http or
-      // https URL.
-      std::string url = currentUrl();
-      std::string scheme = schemeOf(url);
-      if (secure && scheme == "http") {
-        return "redirect from https to http refused: " + url;
-      }
-      if ((scheme == "http" || scheme == "https") && tcpConnected()) {
-        return "not an HTTP response";
-      }
-      return "unsupported URL scheme (only http and https are fetched): " + detail;
-    }
-    case CURLE_WEIRD_SERVER_REPLY:
-      // Before a status line, what came was not HTTP at all; after one,
-      // libcurl's detail names the fault in the headers.
-      return inHeaders || finalHeadersIn ? "transfer failed: " + detail : "not an HTTP response";
-    case CURLE_OUT_OF_MEMORY:
-      // libcurl 7.88 gives this code, and no detail, when one header line
-      // outgrows its limit (100 KiB). An allocation failure inside libcurl
-      // at that point reads the same and cannot be told apart; elsewhere,
-      // or with a detail, it stays what it says.
-      return inHeaders && curlError[0] == '\0' ? "response headers too large" : "transfer failed: " + detail;
-    case CURLE_RECV_ERROR:
-      return detail.rfind(tooLargeHeadersDetail, 0) == 0 ? "response headers too large"
-                                                         : "transfer failed: " + detail;
-    case CURLE_URL_MALFORMAT:
-      return "malformed URL: " + detail;
-    default:
-      return "transfer failed: " + detail;
-    }
+    TransferFailure failure;
+    failure.result = result;
+    failure.errorBuffer = curlError;
+    failure.resultText = curl().easy_strerror(result);
+    failure.url = currentUrl();
+    failure.host = hostOf(failure.url);
+    failure.secure = secure;
+    curl().easy_getinfo(easy.get(), CURLINFO_OS_ERRNO, &failure.osError);
+    failure.connected = connected();
+    failure.tcpConnected = tcpConnected();
+    failure.inHeaders = headers.inHeaders();
+    failure.finalHeadersIn = finalHeadersIn();
+    failure.maxRedirects = options.maxRedirects;
+    failure.connectTimeout = options.connectTimeout;
+    failure.stallTimeout = options.stallTimeout;
+    return failure.text();
   }
 
   std::string currentUrl() const {
@@ -466,51 +337,17 @@ struct RemoteResource::Transfer {
     Transfer& transfer = *static_cast<Transfer*>(context);
     std::size_t length = size * count;
     try {
-      transfer.takeHeaderLine(std::string_view(data, length));
+      transfer.headers.take(std::string_view(data, length));
     } catch (...) {
       return 0;
     }
     return length;
   }
 
-  void takeHeaderLine(std::string_view line) {
-    if (line.substr(0, 5) == "HTTP/") {
-      inHeaders = true;
-      hasLocation = false;
-      reason.clear();
-      lineStatus = 0;
-      std::size_t codeStart = line.find(' ');
-      if (codeStart != std::string_view::npos) {
-        std::size_t position = codeStart + 1;
-        while (position < line.size() && std::isdigit(static_cast<unsigned char>(line[position]))) {
-          lineStatus = lineStatus * 10 + (line[position] - '0');
-          ++position;
-        }
-        std::size_t reasonEnd = line.find_last_not_of("\r\n");
-        if (position < line.size() && line[position] == ' ' && reasonEnd != std::string_view::npos &&
-            reasonEnd > position) {
-          reason = std::string(line.substr(position + 1, reasonEnd - position));
-          reason.erase(reason.find_last_not_of(' ') + 1);
-        }
-      }
-    } else if (!inHeaders) {
-      // Trailers after a chunked body.
-    } else if (line == "\r\n" || line == "\n") {
-      inHeaders = false;
-      bool informational = lineStatus >= 100 && lineStatus < 200;
-      bool followed = lineStatus >= 300 && lineStatus < 400 && hasLocation;
-      if (!informational && !followed) {
-        finalHeadersIn = true;
-      }
-    } else if (toLower(line.substr(0, 9)) == "location:") {
-      hasLocation = true;
-    }
-  }
-
   static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* context) noexcept {
     Transfer& transfer = *static_cast<Transfer*>(context);
     std::size_t length = size * count;
-    if (!transfer.finalHeadersIn || transfer.failed) {
+    if (!transfer.finalHeadersIn() || transfer.failed) {
       return length;
     }
     if (transfer.buffered() > 0 && transfer.buffered() + length > transfer.options.maxBufferedBytes) {
