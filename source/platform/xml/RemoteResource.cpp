@@ -17,12 +17,6 @@
 #error "VEXLOR_VERSION must be set (CMake sets it from the project version)"
 #endif
 
-// Lowered only in the test build vexlor_short_timeouts; nothing at run time
-// can change it.
-#ifndef VEXLOR_STALL_TIMEOUT_SECONDS
-#define VEXLOR_STALL_TIMEOUT_SECONDS 30
-#endif
-
 namespace platform::xml {
 
 namespace {
@@ -36,7 +30,7 @@ constexpr long defaultMaxRedirects = 5;
 // Reachable servers connect in well under a second; 20 s allows slow links without hanging.
 constexpr std::chrono::seconds defaultConnectTimeout{20};
 // A transfer that receives no byte for this long has stalled rather than slowed down.
-constexpr std::chrono::seconds defaultStallTimeout{VEXLOR_STALL_TIMEOUT_SECONDS};
+constexpr std::chrono::seconds defaultStallTimeout{30};
 // Keeps the parser fed between network reads while a body of any size stays out of memory.
 constexpr std::size_t defaultMaxBufferedBytes = 256 * 1024;
 // Names the client in servers' logs, with the version for bug reports.
@@ -68,11 +62,20 @@ std::string hostOf(const std::string& url) {
   return url;
 }
 
+RemoteResource::Options& processDefaults() {
+  static RemoteResource::Options options;
+  return options;
+}
+
 } // namespace
 
 RemoteResource::Options::Options()
     : maxRedirects(defaultMaxRedirects), connectTimeout(defaultConnectTimeout),
       stallTimeout(defaultStallTimeout), maxBufferedBytes(defaultMaxBufferedBytes) {}
+
+const RemoteResource::Options& RemoteResource::defaults() { return processDefaults(); }
+
+void RemoteResource::setDefaults(const Options& options) { processDefaults() = options; }
 
 /// The libcurl state of one resource and the callbacks that fill it.
 struct RemoteResource::Transfer {

@@ -59,7 +59,8 @@ public:
     std::string certificateAuthorities;
   };
 
-  explicit RemoteResource(const std::string& url, const Options& options = Options());
+  /// Opens url with options; without them, with defaults().
+  explicit RemoteResource(const std::string& url, const Options& options = defaults());
   RemoteResource(const RemoteResource&) = delete;
   RemoteResource& operator=(const RemoteResource&) = delete;
   ~RemoteResource();
@@ -79,6 +80,15 @@ public:
   long status() const;
   /// Body bytes received and not yet read.
   std::size_t bufferedSize() const;
+
+  /// The Options of resources opened without any, as the document component
+  /// opens them: the shipped values unless setDefaults() replaced them.
+  static const Options& defaults();
+  /// Replaces defaults() for the rest of the process; resources opened before
+  /// keep theirs. For test programs, called from their main before any
+  /// resource is opened (it is not synchronised); the shipped vexlor never
+  /// calls it.
+  static void setDefaults(const Options& options);
 
 private:
   struct Transfer;
