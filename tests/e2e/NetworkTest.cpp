@@ -14,7 +14,7 @@
 #include "support/LoopbackPort.h"
 #include "support/LoopbackServer.h"
 #include "support/ProcessRunner.h"
-#include "support/TestSupport.h"
+#include "support/TemporaryDirectory.h"
 
 namespace {
 
@@ -153,13 +153,12 @@ TEST_F(NetworkTest, BodyThatIsNotXmlIsReportedAtItsUrl) {
 
 TEST_F(NetworkTest, LocalDocumentUsesItsDtdFromTheServerAndNamesItWhenMissing) {
   testsupport::TemporaryDirectory directory;
-  const std::string valid = directory.file("valid.xml");
-  testsupport::writeFile(valid, orderWithDtd(server->url("/dtd/sub/order.dtd"), "<item>pen</item>"));
+  const std::string valid =
+      directory.write("valid.xml", orderWithDtd(server->url("/dtd/sub/order.dtd"), "<item>pen</item>"));
   expectValid(valid);
 
   const std::string missingDtd = server->url("/dtd/sub/missing.dtd");
-  const std::string orphan = directory.file("orphan.xml");
-  testsupport::writeFile(orphan, orderWithDtd(missingDtd, "<item>pen</item>"));
+  const std::string orphan = directory.write("orphan.xml", orderWithDtd(missingDtd, "<item>pen</item>"));
   // Reported where the DOCTYPE declaration that names the DTD ends.
   const std::string doctype = "<!DOCTYPE order SYSTEM '" + missingDtd + "'>";
   const std::string dtdPosition = ":2:" + std::to_string(doctype.size() + 1);
@@ -228,8 +227,7 @@ TEST_F(NetworkTest, ServedFolderMatrixResolvesAgainstEachDocument) {
 // never read into the report nor sent on to a server.
 TEST_F(NetworkTest, RemoteResourcesMayNotReferToLocalFiles) {
   testsupport::TemporaryDirectory local;
-  const std::string secret = local.file("secret.txt");
-  testsupport::writeFile(secret, "SECRET");
+  const std::string secret = local.write("secret.txt", "SECRET");
   const std::string secretUrl = "file://" + secret;
   const std::string schemaStart = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>";
   LoopbackServer origin;

@@ -7,19 +7,19 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "e2e/FolderMatrix.h"
-#include "e2e/ScratchDirectory.h"
 #include "support/ProcessRunner.h"
+#include "support/TemporaryDirectory.h"
 
 namespace {
 
 using testsupport::ProcessOptions;
 using testsupport::ProcessResult;
 using testsupport::ProcessRunner;
+using testsupport::TemporaryDirectory;
 
 const std::string fixturesDirectory = VEXLOR_E2E_FIXTURES;
 const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
@@ -268,23 +268,17 @@ TEST(DtdAndSchema, SchemaIsEnforcedWhenTheDtdAccepts) {
 
 // --- Where names lead ----------------------------------------------------------
 
-// Writes name (relative to scratch, folders made as needed).
-void writeUnder(const e2e::ScratchDirectory& scratch, const std::string& name, const std::string& content) {
-  std::filesystem::create_directories(std::filesystem::path(scratch.path() + "/" + name).parent_path());
-  scratch.writeFile(name, content);
-}
-
 // Run from a folder whose looser DTD and schema sit where references taken
 // relative to the current directory would lead.
 TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
-  e2e::ScratchDirectory scratch;
+  TemporaryDirectory scratch;
   const auto documents = e2e::writeFolderMatrix(
-      [&scratch](const std::string& name, const std::string& content) { writeUnder(scratch, name, content); },
+      [&scratch](const std::string& name, const std::string& content) { scratch.write(name, content); },
       {"invalid-utf8-\xff"});
   ProcessOptions fromDecoy;
-  fromDecoy.workingDirectory = scratch.path() + "/decoy/inner";
+  fromDecoy.workingDirectory = scratch.file("decoy/inner");
   for (const e2e::MatrixDocument& document : documents) {
-    const std::string absolute = scratch.path() + "/" + document.path;
+    const std::string absolute = scratch.file(document.path);
     for (const std::string& argument :
          {"../../" + document.path, absolute, "file://" + e2e::escapePath(absolute)}) {
       SCOPED_TRACE(argument);
@@ -298,27 +292,27 @@ TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
 // Escapes, spaces and non-ASCII letters in system literals, and names that
 // look like URI syntax or like standard input on the command line.
 TEST(ResourceNames, NamesAreTakenAsWritten) {
-  e2e::ScratchDirectory scratch;
+  TemporaryDirectory scratch;
   ProcessOptions inScratch;
   inScratch.workingDirectory = scratch.path();
   const std::string emptyOnly = "<!ELEMENT d EMPTY>";
   for (const char* dtd : {"my file.dtd", "r\xC3\xA8gles.dtd", "dtds/-"}) {
-    writeUnder(scratch, dtd, emptyOnly);
+    scratch.write(dtd, emptyOnly);
   }
   int count = 0;
   for (const char* literal :
        {"my file.dtd", "my%20file.dtd", "file:my%20file.dtd", "FILE:my file.dtd", "r\xC3\xA8gles.dtd", "dtds/-"}) {
     SCOPED_TRACE(literal);
     const std::string name = "doc" + std::to_string(++count) + ".xml";
-    scratch.writeFile(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d/>\n");
+    scratch.write(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d/>\n");
     expectValid(name, inScratch);
-    scratch.writeFile(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d>text</d>\n");
+    scratch.write(name, "<!DOCTYPE d SYSTEM '" + std::string(literal) + "'>\n<d>text</d>\n");
     expectRejected(name, {name + ":2:8: Element d was declared EMPTY this one has content"}, inScratch);
   }
   // Standard input stays unread: "-" names a file.
-  scratch.writeFile("-", "<d/>");
+  scratch.write("-", "<d/>");
   expectValid("-", inScratch);
-  writeUnder(scratch, "x%41y/doc.xml", "<d/>");
+  scratch.write("x%41y/doc.xml", "<d/>");
   expectValid("x%41y/doc.xml", inScratch);
   expectRejected("ab:cd/doc.xml",
                  {"ab:cd/doc.xml:0:0: failed to load \"ab:cd/doc.xml\": No such file or directory"},
@@ -329,15 +323,15 @@ TEST(ResourceNames, NamesAreTakenAsWritten) {
 // is no catalog) is skipped: the next one still maps the DTD's web location
 // to a local file.
 TEST(ResourceNames, CatalogsThatCannotBeReadAreSkipped) {
-  e2e::ScratchDirectory scratch;
-  const std::string fifo = scratch.path() + "/catalog.fifo";
+  TemporaryDirectory scratch;
+  const std::string fifo = scratch.file("catalog.fifo");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
-  scratch.writeFile("strict.dtd", "<!ELEMENT d EMPTY>");
-  const std::string catalog = scratch.writeFile(
+  scratch.write("strict.dtd", "<!ELEMENT d EMPTY>");
+  const std::string catalog = scratch.write(
       "catalog.xml", "<catalog xmlns='urn:oasis:names:tc:entity:xmlns:xml:catalog'>"
                      "<system systemId='http://vexlor.invalid/strict.dtd' uri='strict.dtd'/></catalog>");
-  const std::string notACatalog = scratch.writeFile("broken.xml", "no catalog <");
-  scratch.writeFile("doc.xml", "<!DOCTYPE d SYSTEM 'http://vexlor.invalid/strict.dtd'>\n<d/>\n");
+  const std::string notACatalog = scratch.write("broken.xml", "no catalog <");
+  scratch.write("doc.xml", "<!DOCTYPE d SYSTEM 'http://vexlor.invalid/strict.dtd'>\n<d/>\n");
   for (const std::string& unreadable : {fifo, std::string("/dev/zero"), notACatalog}) {
     SCOPED_TRACE(unreadable);
     ProcessOptions options;
@@ -371,16 +365,16 @@ protected:
     return options;
   }
 
-  e2e::ScratchDirectory scratch;
+  TemporaryDirectory scratch;
 };
 
 TEST_P(NonAsciiNames, Utf8FileNameIsEchoedByteForByte) {
-  scratch.writeFile(nonAsciiName, nonAsciiValid);
+  scratch.write(nonAsciiName, nonAsciiValid);
   expectValid(nonAsciiName, inScratch());
 }
 
 TEST_P(NonAsciiNames, Utf8FileNameAndElementNameSurviveInTheReport) {
-  scratch.writeFile(nonAsciiName, nonAsciiInvalid);
+  scratch.write(nonAsciiName, nonAsciiInvalid);
   expectRejected(nonAsciiName,
                  {nonAsciiName + ":3:18: Element commande was declared #PCDATA but contains "
                                  "non text nodes",

@@ -7,31 +7,32 @@
 
 #include <string>
 
-#include "e2e/ScratchDirectory.h"
 #include "platform/xml/ErrorCollector.h"
 #include "platform/xml/StreamingValidator.h"
+#include "support/TemporaryDirectory.h"
 
 namespace {
 
 using platform::xml::ErrorCollector;
 using platform::xml::LoadOptions;
 using platform::xml::StreamingValidator;
+using testsupport::TemporaryDirectory;
 
 const std::string xsi = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
 
 /// Validates document in memory as folder/doc.xml; returns the first problem.
-std::string firstProblem(const e2e::ScratchDirectory& folder, const std::string& document,
+std::string firstProblem(const TemporaryDirectory& folder, const std::string& document,
                          ErrorCollector& errors) {
   StreamingValidator(LoadOptions{}).runMemory(document.data(), document.size(),
-                                              folder.path() + "/doc.xml", errors);
+                                              folder.file("doc.xml"), errors);
   return errors.kept().empty() ? std::string() : errors.kept().front().message;
 }
 
 TEST(FuzzRegression, SchemaIncludeWithoutAValidUriEndsTheSchemaValidation) {
   // The schema layer's internal error left it without an element; the text
   // that followed crashed it.
-  e2e::ScratchDirectory folder;
-  folder.writeFile("include.xsd",
+  TemporaryDirectory folder;
+  folder.write("include.xsd",
                    "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">"
                    "<xs:include schemaLocation=\"&gt;x.xsd\"/><xs:element name=\"r\"/></xs:schema>");
   ErrorCollector errors;
@@ -45,8 +46,8 @@ TEST(FuzzRegression, SchemaIncludeWithoutAValidUriEndsTheSchemaValidation) {
 TEST(FuzzRegression, BothHintsWithAnUnusableNoNamespaceLocationEndTheSchemaValidation) {
   // The crash the fuzzer found: the schema composed of both hints includes
   // a location that is no URI.
-  e2e::ScratchDirectory folder;
-  folder.writeFile("shipping.xsd",
+  TemporaryDirectory folder;
+  folder.write("shipping.xsd",
                    "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
                    "targetNamespace=\"urn:shipping\"><xs:element name=\"carrier\"/></xs:schema>");
   ErrorCollector errors;
@@ -62,7 +63,7 @@ TEST(FuzzRegression, BothHintsWithAnUnusableNoNamespaceLocationEndTheSchemaValid
 TEST(FuzzRegression, ErrorAfterEntityContentWasParsedIsPlacedWithoutItsFreedContext) {
   // The loop error comes after libxml2 freed the context of the entity
   // content last parsed, which the pass still took for the current one.
-  e2e::ScratchDirectory folder;
+  TemporaryDirectory folder;
   std::string declarations = "<!ENTITY a0 \"ha\">\n";
   for (int level = 1; level <= 9; ++level) {
     std::string references;
@@ -77,12 +78,12 @@ TEST(FuzzRegression, ErrorAfterEntityContentWasParsedIsPlacedWithoutItsFreedCont
                          "<!DOCTYPE bomb [\n" + declarations + "<!ELEMENT bomb (#PCDATA)>\n]>\n"
                          "<bomb>&a9;</bomb>\n",
                          errors));
-  EXPECT_EQ(folder.path() + "/doc.xml", errors.kept().front().location);
+  EXPECT_EQ(folder.file("doc.xml"), errors.kept().front().location);
 }
 
 TEST(FuzzRegression, DtdValidationStackIsFreedForWholeAndForBrokenDocuments) {
   // libxml2 leaves the stack of push validation to its user.
-  e2e::ScratchDirectory folder;
+  TemporaryDirectory folder;
   const std::string dtd = "<!DOCTYPE r [<!ELEMENT r (e, e)><!ELEMENT e (#PCDATA)>]>\n";
   ErrorCollector whole;
   EXPECT_EQ("", firstProblem(folder, dtd + "<r><e>1</e><e>2</e></r>\n", whole));

@@ -24,8 +24,8 @@
 
 #include <dirent.h>
 
-#include "e2e/ScratchDirectory.h"
 #include "hostile/BoundedRun.h"
+#include "support/TemporaryDirectory.h"
 
 namespace {
 
@@ -54,19 +54,14 @@ Limits adjusted(const Limits& limits) {
 }
 
 /// A folder for one test's documents, with helpers to write them.
-class Documents : public e2e::ScratchDirectory {
+class Documents : public testsupport::TemporaryDirectory {
 public:
-  std::string write(const std::string& name, const std::string& content) const {
-    writeFile(name, content);
-    return name;
-  }
-
   /// Writes head, then piece count times, then tail, without building the
   /// whole document in memory.
   std::string writeRepeated(const std::string& name, const std::string& head, const std::string& piece,
                             std::size_t count, const std::string& tail) const {
-    std::ofstream file(path() + "/" + name, std::ios::binary);
-    file << head;
+    std::ofstream out(file(name), std::ios::binary);
+    out << head;
     std::string block;
     for (std::size_t i = 0; i < 4096 && i < count; ++i) {
       block += piece;
@@ -74,21 +69,21 @@ public:
     const std::size_t perBlock = count < 4096 ? count : 4096;
     std::size_t written = 0;
     for (; written + perBlock <= count && perBlock > 0; written += perBlock) {
-      file << block;
+      out << block;
     }
     for (; written < count; ++written) {
-      file << piece;
+      out << piece;
     }
-    file << tail;
-    file.close();
-    if (!file) {
+    out << tail;
+    out.close();
+    if (!out) {
       throw std::runtime_error("cannot write " + name);
     }
     return name;
   }
 
   std::string fifo(const std::string& name) const {
-    const std::string fullPath = path() + "/" + name;
+    const std::string fullPath = file(name);
     if (::mkfifo(fullPath.c_str(), 0600) != 0) {
       throw std::runtime_error("mkfifo " + fullPath + ": " + std::strerror(errno));
     }
@@ -355,12 +350,12 @@ TEST(DevicesAndFifos, DtdSwappedForAFifoWhileRunsGoOnNeverBlocks) {
   folder.write("doc.xml", "<!DOCTYPE r SYSTEM \"r.dtd\">\n<r/>\n");
   folder.write("regular.dtd", "<!ELEMENT r EMPTY>\n");
   folder.fifo("fifo.dtd");
-  const std::string target = folder.path() + "/r.dtd";
+  const std::string target = folder.file("r.dtd");
   std::atomic<bool> swapping{true};
   std::thread swapper([&] {
     for (bool fifo = false; swapping; fifo = !fifo) {
       // A hard link keeps both originals; rename puts one in place at once.
-      const std::string next = folder.path() + (fifo ? "/fifo.dtd" : "/regular.dtd");
+      const std::string next = folder.file(fifo ? "fifo.dtd" : "regular.dtd");
       ::link(next.c_str(), (target + ".next").c_str());
       ::rename((target + ".next").c_str(), target.c_str());
     }
@@ -488,7 +483,7 @@ std::string writeLargeDocument(const Documents& folder) {
 /// is stopped with offset bytes of the file read.
 Outcome runChangingTheFile(const Documents& folder, const std::function<void(const std::string&, long long)>& change) {
   const std::string name = writeLargeDocument(folder);
-  const std::string path = folder.path() + "/" + name;
+  const std::string path = folder.file(name);
   struct stat status {};
   ::stat(path.c_str(), &status);
   const Limits limits{20s, 32 * megabytes};

@@ -1,10 +1,7 @@
-// Helpers shared by the unit tests: temporary directories, a scoped change
-// of the current directory, captured standard output, small file helpers.
+// Helpers shared by the unit tests: a scoped change of the current directory,
+// a temporary current directory, captured standard output, small file helpers.
 #pragma once
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -15,37 +12,9 @@
 #include <system_error>
 #include <vector>
 
+#include "support/TemporaryDirectory.h"
+
 namespace testsupport {
-
-/// A new empty directory under the system's temporary directory, removed
-/// with its content when the object goes.
-class TemporaryDirectory {
-public:
-  TemporaryDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vexlor-test-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) {
-      throw std::runtime_error("cannot make a temporary directory");
-    }
-    directory = std::filesystem::canonical(name.data());
-  }
-  TemporaryDirectory(const TemporaryDirectory&) = delete;
-  TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-  ~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(directory, ignored);
-  }
-
-  /// The directory's full, canonical path.
-  const std::filesystem::path& path() const { return directory; }
-
-  /// path() / name as a string.
-  std::string file(const std::string& name) const { return (directory / name).string(); }
-
-private:
-  std::filesystem::path directory;
-};
 
 /// Makes a directory current for the object's lifetime, then restores the
 /// one that was current before (also when the test fails or throws).

@@ -38,14 +38,7 @@ protected:
     ASSERT_EQ(S_OK, com::CoCreateInstance(CLSID_DOMDocument30, nullptr, com::CLSCTX_INPROC_SERVER,
                                           IID_IXMLDOMDocument2,
                                           reinterpret_cast<void**>(document.address())));
-    dtd = directory.file("doc.dtd");
-    testsupport::writeFile(dtd, "<!ELEMENT doc (item)>\n<!ELEMENT item (#PCDATA)>\n");
-  }
-
-  std::string write(const std::string& name, const std::string& content) {
-    const std::string path = directory.file(name);
-    testsupport::writeFile(path, content);
-    return path;
+    directory.write("doc.dtd", "<!ELEMENT doc (item)>\n<!ELEMENT item (#PCDATA)>\n");
   }
 
   Outcome load(const std::string& location) {
@@ -67,7 +60,6 @@ protected:
   }
 
   testsupport::TemporaryDirectory directory;
-  std::string dtd;
   com::ComPtr<IXMLDOMDocument2> document;
 };
 
@@ -86,13 +78,13 @@ TEST_F(DomDocumentTest, LoadTakesOnlyAStringSource) {
   VARIANT_BOOL loaded = VARIANT_TRUE;
   EXPECT_EQ(com::E_INVALIDARG, document->load(source.get(), &loaded));
   EXPECT_EQ(VARIANT_FALSE, loaded);
-  source.setString(allocateBstr(write("a.xml", "<a/>")));
+  source.setString(allocateBstr(directory.write("a.xml", "<a/>")));
   EXPECT_EQ(com::E_INVALIDARG, document->load(source.get(), nullptr));
 }
 
 TEST_F(DomDocumentTest, ValidDocumentLoadsAndLeavesNoErrorObject) {
   const Outcome outcome =
-      load(write("ok.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n"));
+      load(directory.write("ok.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n"));
   EXPECT_EQ(S_OK, outcome.status);
   EXPECT_EQ(VARIANT_TRUE, outcome.loaded);
   EXPECT_FALSE(outcome.errorObject);
@@ -105,7 +97,7 @@ TEST_F(DomDocumentTest, ValidDocumentLoadsAndLeavesNoErrorObject) {
 }
 
 TEST_F(DomDocumentTest, FailureListsEveryProblemAndDescribesTheFirst) {
-  const std::string path = write(
+  const std::string path = directory.write(
       "bad.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc>\n<other/><item>x</item></doc>\n");
   const Outcome outcome = load(path);
   EXPECT_EQ(S_FALSE, outcome.status);
@@ -137,18 +129,18 @@ TEST_F(DomDocumentTest, FailureListsEveryProblemAndDescribesTheFirst) {
 
 TEST_F(DomDocumentTest, ValidateOnParseOffChecksWellFormednessOnly) {
   const std::string invalid =
-      write("invalid.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><other/></doc>\n");
+      directory.write("invalid.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><other/></doc>\n");
   ASSERT_EQ(S_OK, document->put_validateOnParse(VARIANT_FALSE));
   EXPECT_EQ(VARIANT_TRUE, load(invalid).loaded);
-  EXPECT_EQ(VARIANT_FALSE, load(write("broken.xml", "<doc><item></doc>")).loaded);
+  EXPECT_EQ(VARIANT_FALSE, load(directory.write("broken.xml", "<doc><item></doc>")).loaded);
   ASSERT_EQ(S_OK, document->put_validateOnParse(VARIANT_TRUE));
   EXPECT_EQ(VARIANT_FALSE, load(invalid).loaded);
 }
 
 TEST_F(DomDocumentTest, ResolveExternalsOffReadsNoExternalResource) {
   const std::string external =
-      write("external.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n");
-  const std::string hinted = write(
+      directory.write("external.xml", "<!DOCTYPE doc SYSTEM \"doc.dtd\">\n<doc><item>x</item></doc>\n");
+  const std::string hinted = directory.write(
       "hinted.xml", "<doc xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
                     "xsi:noNamespaceSchemaLocation=\"missing.xsd\"/>\n");
   ASSERT_EQ(S_OK, document->put_resolveExternals(VARIANT_FALSE));
@@ -170,7 +162,7 @@ TEST_F(DomDocumentTest, ManyProblemsAreListedUpToFiftyThenCounted) {
     content += "<undeclared/>\n";
   }
   content += "</doc>\n";
-  const Outcome outcome = load(write("many.xml", content));
+  const Outcome outcome = load(directory.write("many.xml", content));
   const std::vector<std::string> lines = testsupport::lines(outcome.description);
   ASSERT_EQ(51u, lines.size());
   EXPECT_EQ("... and 10 more errors.", lines.back());
@@ -180,7 +172,7 @@ TEST_F(DomDocumentTest, EveryReferenceToAnEntityIsValidated) {
   // The entity holds an element; a second reference breaks the content
   // model and must be seen, although libxml2 parses entity content once
   // for its own checks.
-  const std::string path = write(
+  const std::string path = directory.write(
       "entities.xml",
       "<!DOCTYPE doc [<!ELEMENT doc (item)><!ELEMENT item (#PCDATA)>"
       "<!ENTITY one \"<item>x</item>\">]>\n<doc>&one;&one;</doc>\n");
@@ -190,7 +182,7 @@ TEST_F(DomDocumentTest, EveryReferenceToAnEntityIsValidated) {
 }
 
 TEST_F(DomDocumentTest, IdsInEntityContentAreTracked) {
-  const std::string path = write(
+  const std::string path = directory.write(
       "ids.xml",
       "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
       "<!ATTLIST item id ID #IMPLIED ref IDREF #IMPLIED>"
@@ -205,7 +197,7 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   const std::string empty = "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY nothing ''>]>\n";
   const std::string elementOnly =
       "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>]>\n";
-  testsupport::writeFile(directory.file("ext.dtd"), "<!ELEMENT doc (item*)><!ELEMENT item EMPTY>");
+  directory.write("ext.dtd", "<!ELEMENT doc (item*)><!ELEMENT item EMPTY>");
   const struct {
     const char* name;
     std::string content;
@@ -224,20 +216,20 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
        "is not a name without a colon (NCName): 'a:b'"},
   };
   for (const auto& c : cases) {
-    const Outcome outcome = load(write(std::string(c.name) + ".xml", c.content));
+    const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", c.content));
     EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
     EXPECT_NE(std::string::npos, outcome.description.find(c.expected)) << c.name << ": " << outcome.description;
   }
   // Blank text in element-only content is fine when the document is not
   // standalone or the declaration is its own.
-  EXPECT_EQ(VARIANT_TRUE, load(write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+  EXPECT_EQ(VARIANT_TRUE, load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
 }
 
 TEST_F(DomDocumentTest, AnEntityDefaultCountsOnlyWhereItIsTaken) {
   const std::string dtd = "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
                           "<!ATTLIST item picture ENTITY 'undeclared'>]>\n";
-  EXPECT_EQ(VARIANT_TRUE, load(write("unused.xml", dtd + "<doc/>")).loaded);
-  const Outcome used = load(write("used.xml", dtd + "<doc><item/></doc>"));
+  EXPECT_EQ(VARIANT_TRUE, load(directory.write("unused.xml", dtd + "<doc/>")).loaded);
+  const Outcome used = load(directory.write("used.xml", dtd + "<doc><item/></doc>"));
   EXPECT_EQ(VARIANT_FALSE, used.loaded);
   EXPECT_NE(std::string::npos, used.description.find("undeclared")) << used.description;
 }
