@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2e/FolderMatrix.h"
+#include "support/ExpectedOutput.h"
 #include "support/LoopbackPort.h"
 #include "support/LoopbackServer.h"
 #include "support/ProcessRunner.h"
@@ -18,15 +19,12 @@
 
 namespace {
 
+using namespace testsupport::expected;
 using testsupport::LoopbackPort;
 using testsupport::LoopbackServer;
 using testsupport::ProcessOptions;
 using testsupport::ProcessResult;
 using testsupport::ProcessRunner;
-
-const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
-const std::string componentName = "Vexlor XML component";
-const int failureExit = 255;
 
 const char orderDtd[] =
     "<!ELEMENT order (item+)>\n"
@@ -86,15 +84,9 @@ void expectValid(const std::string& argument) {
 /// errors: the component's lines, each "LOCATION:LINE:COLUMN: MESSAGE".
 void expectRejected(const std::string& argument, const std::vector<std::string>& errors,
                     const std::string& binary = VEXLOR_BINARY) {
-  std::string description;
-  for (const std::string& error : errors) {
-    description += error + "\n";
-  }
   ProcessResult result = runVexlor(binary, argument);
   EXPECT_EQ(banner, result.standardOutput);
-  EXPECT_EQ("Problems validating url/file: " + argument + "\nCOM Exception, Description: " +
-                description + " Source: '" + componentName + "\n",
-            result.standardError);
+  EXPECT_EQ(failureReport(argument, errors), result.standardError);
   EXPECT_EQ(failureExit, result.exitCode);
 }
 

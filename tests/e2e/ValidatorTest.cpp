@@ -11,24 +11,19 @@
 #include <vector>
 
 #include "e2e/FolderMatrix.h"
+#include "support/ExpectedOutput.h"
 #include "support/ProcessRunner.h"
 #include "support/TemporaryDirectory.h"
 
 namespace {
 
+using namespace testsupport::expected;
 using testsupport::ProcessOptions;
 using testsupport::ProcessResult;
 using testsupport::ProcessRunner;
 using testsupport::TemporaryDirectory;
 
 const std::string fixturesDirectory = VEXLOR_E2E_FIXTURES;
-const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
-const std::string usage =
-    "Usage: vexlor.exe url/file\n"
-    "Example 1: vexlor.exe c:\\test.xml\n"
-    "Example 2: vexlor.exe https://vexlor.dev/samples/order.xml\n";
-const std::string componentName = "Vexlor XML component";
-const int failureExit = 255;
 
 ProcessResult runVexlor(const std::vector<std::string>& arguments,
                         const ProcessOptions& options = {}) {
@@ -38,16 +33,6 @@ ProcessResult runVexlor(const std::vector<std::string>& arguments,
   ProcessResult result = ProcessRunner::run(VEXLOR_BINARY, arguments, effective);
   EXPECT_FALSE(result.timedOut) << "vexlor did not finish in time";
   return result;
-}
-
-/// The report of a document that did not load or validate: errors holds the
-/// component's lines, each "LOCATION:LINE:COLUMN: MESSAGE".
-std::string failureReport(const std::string& argument, const std::vector<std::string>& errors) {
-  std::string description;
-  for (const std::string& error : errors)
-    description += error + "\n";
-  return "Problems validating url/file: " + argument + "\nCOM Exception, Description: " +
-         description + " Source: '" + componentName + "\n";
 }
 
 void expectValid(const std::string& argument, const ProcessOptions& options = {}) {

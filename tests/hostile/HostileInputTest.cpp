@@ -25,17 +25,17 @@
 #include <dirent.h>
 
 #include "hostile/BoundedRun.h"
+#include "support/ExpectedOutput.h"
 #include "support/TemporaryDirectory.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace testsupport::expected;
 using hostile::BoundedRun;
 using hostile::Limits;
 using hostile::Outcome;
 
-const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
-const std::string reportEnd = " Source: 'Vexlor XML component\n";
 const std::string xsi = "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\"";
 
 constexpr long megabytes = 1024;
@@ -110,9 +110,9 @@ void expectWithinBounds(const Outcome& outcome, const Limits& bounds) {
 /// The normal failure report for argument, holding detail somewhere in the
 /// component's description.
 void expectReport(const Outcome& outcome, const std::string& argument, const std::string& detail) {
-  EXPECT_EQ(255, outcome.exitCode) << outcome.summary();
+  EXPECT_EQ(failureExit, outcome.exitCode) << outcome.summary();
   EXPECT_EQ(banner, outcome.standardOutput);
-  const std::string head = "Problems validating url/file: " + argument + "\nCOM Exception, Description: ";
+  const std::string head = reportHead(argument);
   const std::string& report = outcome.standardError;
   EXPECT_EQ(0u, report.compare(0, head.size(), head)) << report.substr(0, 400);
   EXPECT_TRUE(report.size() >= head.size() + reportEnd.size() &&

@@ -10,19 +10,18 @@
 #include "platform/com/ComRuntime.h"
 #include "platform/com/ErrorInfo.h"
 #include "platform/xml/XmlDom.h"
+#include "support/ExpectedOutput.h"
 #include "validator/StandInDocument.h"
 #include "validator/StandInError.h"
 
 namespace {
 
 using namespace platform::com;
+using testsupport::expected::banner;
+using testsupport::expected::usage;
 using testsupport::StandInDocument;
 using testsupport::StandInError;
 
-const std::string banner = "Download the Vexlor at https://vexlor.dev/download\n";
-const std::string usage = "Usage: vexlor.exe url/file\n"
-                          "Example 1: vexlor.exe c:\\test.xml\n"
-                          "Example 2: vexlor.exe https://vexlor.dev/samples/order.xml\n";
 const std::vector<std::string> settings = {"put_validateOnParse(-1)", "put_resolveExternals(-1)",
                                            "put_async(0)"};
 

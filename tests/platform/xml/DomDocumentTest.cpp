@@ -10,6 +10,7 @@
 #include "platform/com/ScopedBstr.h"
 #include "platform/com/ScopedVariant.h"
 #include "platform/xml/WideText.h"
+#include "support/ExpectedOutput.h"
 #include "support/TestSupport.h"
 
 namespace platform::xml {
@@ -106,7 +107,7 @@ TEST_F(DomDocumentTest, FailureListsEveryProblemAndDescribesTheFirst) {
   EXPECT_EQ(path + ":3:7: Element doc content does not follow the DTD, Misplaced other\n" + path +
                 ":3:7: No declaration for element other\n",
             outcome.description);
-  EXPECT_EQ("Vexlor XML component", outcome.source);
+  EXPECT_EQ(testsupport::expected::componentName, outcome.source);
 
   com::ComPtr<IXMLDOMParseError> parseError;
   ASSERT_EQ(S_OK, document->get_parseError(parseError.address()));
