@@ -33,8 +33,8 @@ TEST(FuzzRegression, SchemaIncludeWithoutAValidUriEndsTheSchemaValidation) {
   // that followed crashed it.
   TemporaryDirectory folder;
   folder.write("include.xsd",
-                   "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">"
-                   "<xs:include schemaLocation=\"&gt;x.xsd\"/><xs:element name=\"r\"/></xs:schema>");
+               "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">"
+               "<xs:include schemaLocation=\"&gt;x.xsd\"/><xs:element name=\"r\"/></xs:schema>");
   ErrorCollector errors;
   EXPECT_EQ("Internal error: xmlSchemaParseIncludeOrRedefine, could not build an URI from the "
             "schemaLocation.",
@@ -48,8 +48,8 @@ TEST(FuzzRegression, BothHintsWithAnUnusableNoNamespaceLocationEndTheSchemaValid
   // a location that is no URI.
   TemporaryDirectory folder;
   folder.write("shipping.xsd",
-                   "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-                   "targetNamespace=\"urn:shipping\"><xs:element name=\"carrier\"/></xs:schema>");
+               "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+               "targetNamespace=\"urn:shipping\"><xs:element name=\"carrier\"/></xs:schema>");
   ErrorCollector errors;
   firstProblem(folder,
                "<shipment xmlns:s=\"urn:shipping\" " + xsi +

@@ -223,7 +223,8 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   }
   // Blank text in element-only content is fine when the document is not
   // standalone or the declaration is its own.
-  EXPECT_EQ(VARIANT_TRUE, load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+  EXPECT_EQ(VARIANT_TRUE,
+            load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
 }
 
 TEST_F(DomDocumentTest, AnEntityDefaultCountsOnlyWhereItIsTaken) {
