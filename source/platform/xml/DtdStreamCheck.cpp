@@ -78,7 +78,7 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     return;
   }
   subject = open.size();
-  const bool root = internals::dtdChecksPending(context);
+  const bool root = open.empty() && internals::dtdChecksPending(context);
   if (root) {
     finishingDtd = true;
     xmlValidateDtdFinal(&context->vctxt, context->myDoc);

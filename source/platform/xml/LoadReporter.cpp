@@ -27,11 +27,6 @@ void LoadReporter::detach() {
   current = nullptr;
 }
 
-LoadReporter::Running::Running(LoadReporter& reporter, void* context)
-    : reporter(reporter), previous(reporter.current) {
-  reporter.current = static_cast<xmlParserCtxtPtr>(context);
-}
-
 const char* LoadReporter::currentBase() const {
   if (current != nullptr && current->input != nullptr && current->input->filename != nullptr) {
     return current->input->filename;

@@ -37,7 +37,10 @@ public:
   /// so none may stay current after its callback.
   class Running {
   public:
-    Running(LoadReporter& reporter, void* context);
+    Running(LoadReporter& reporter, void* context)
+        : reporter(reporter), previous(reporter.current) {
+      reporter.current = static_cast<_xmlParserCtxt*>(context);
+    }
     Running(const Running&) = delete;
     Running& operator=(const Running&) = delete;
     ~Running() { reporter.current = previous; }

@@ -158,12 +158,9 @@ void SchemaPlug::stop() {
 // (libxml2 would stop a parser that it drives itself, which this pass's is
 // not), so the schema validation ends there; the error itself has been
 // reported.
-bool SchemaPlug::running() {
-  if (failed) {
-    stop();
-    failed = false;
-  }
-  return handler != nullptr;
+void SchemaPlug::stopAfterFailure() {
+  stop();
+  failed = false;
 }
 
 void SchemaPlug::forward(const ElementStart& element) {
@@ -172,7 +169,7 @@ void SchemaPlug::forward(const ElementStart& element) {
                           element.defaultedCount, element.attributes);
 }
 
-void SchemaPlug::startElement(EntityLoader::Scope& loads, const std::string& base, const ElementStart& element) {
+void SchemaPlug::startElement(EntityLoader::Scope& loads, const char* base, const ElementStart& element) {
   endTextRun();
   int pairsAt = -1;
   int singleAt = -1;

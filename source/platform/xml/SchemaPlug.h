@@ -46,14 +46,20 @@ public:
 
   /// Starts schema validation at an element depth elements deep.
   void start(std::size_t depth);
-  /// Whether the schema layer takes events.
-  bool running();
+  /// Whether the schema layer takes events (asked for every event, so kept
+  /// inline).
+  bool running() {
+    if (failed) {
+      stopAfterFailure();
+    }
+    return handler != nullptr;
+  }
   /// Records an internal error of the schema layer: its state is unusable.
   void fail() { failed = true; }
 
   /// An element start; hints in it are resolved by loads against base, the
   /// URI of the entity that holds them.
-  void startElement(EntityLoader::Scope& loads, const std::string& base, const ElementStart& element);
+  void startElement(EntityLoader::Scope& loads, const char* base, const ElementStart& element);
   /// An element end, depth elements deep (counting the one that ends).
   void endElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri, std::size_t depth);
   void text(const xmlChar* data, int length);
@@ -61,6 +67,7 @@ public:
   void stop();
 
 private:
+  void stopAfterFailure();
   void endTextRun();
   void forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element,
                         int pairsAt, int singleAt);
