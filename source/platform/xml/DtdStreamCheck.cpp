@@ -1,8 +1,10 @@
 #include "platform/xml/DtdStreamCheck.h"
 
 #include <cstring>
+#include <set>
 
 #include <libxml/SAX2.h>
+#include <libxml/hash.h>
 #include <libxml/parserInternals.h>
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
@@ -57,6 +59,7 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
     opened.dtdPushed = true;
     parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
                                             qualifiedName(element.localName, element.prefix));
+    checkDeclared(node);
     if (context == parser && node->properties != nullptr) {
       checkNamespaceNames(node);
     }
@@ -83,6 +86,7 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     finishingDtd = true;
     xmlValidateDtdFinal(&context->vctxt, context->myDoc);
     finishingDtd = false;
+    gatherAttlistOnlyNames(context->myDoc);
     internals::dtdChecksMade(context);
   }
   build();
@@ -226,8 +230,55 @@ bool DtdStreamCheck::validatingContent() {
   return true;
 }
 
+// An ATTLIST makes libxml2 record its element, undeclared (of type
+// UNDEFINED); its stream check then takes the element for declared. It is
+// not (validity constraint Element Valid), as for an element named nowhere.
+// Such names are gathered once the DTD is complete, at the root, so other
+// documents pay nothing per element.
+void DtdStreamCheck::gatherAttlistOnlyNames(xmlDocPtr document) {
+  struct Gathering {
+    xmlDocPtr document;
+    std::set<std::string>& names;
+  } gathering{document, attlistOnly};
+  const auto gather = [](void* payload, void* data, const xmlChar* name, const xmlChar* prefix,
+                         const xmlChar*) {
+    auto& [document, names] = *static_cast<Gathering*>(data);
+    if (static_cast<xmlElementPtr>(payload)->etype != XML_ELEMENT_TYPE_UNDEFINED) {
+      return;
+    }
+    for (xmlDtdPtr dtd : {document->intSubset, document->extSubset}) {
+      const xmlElementPtr declaration =
+          dtd == nullptr ? nullptr
+          : prefix != nullptr ? xmlGetDtdQElementDesc(dtd, name, prefix)
+                              : xmlGetDtdElementDesc(dtd, name);
+      if (declaration != nullptr && declaration->etype != XML_ELEMENT_TYPE_UNDEFINED) {
+        return;
+      }
+    }
+    names.insert(prefix != nullptr ? std::string(text(prefix)) + ":" + text(name) : text(name));
+  };
+  for (xmlDtdPtr dtd : {document->intSubset, document->extSubset}) {
+    if (dtd != nullptr && dtd->elements != nullptr) {
+      xmlHashScanFull(static_cast<xmlHashTablePtr>(dtd->elements), gather, &gathering);
+    }
+  }
+}
+
+void DtdStreamCheck::checkDeclared(xmlNodePtr node) {
+  if (attlistOnly.empty() || open.back().undeclaredReported) {
+    return;
+  }
+  const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
+  if (attlistOnly.count(text(qualifiedName(node->name, prefix))) == 0) {
+    return;
+  }
+  open.back().undeclaredReported = true;
+  parser->valid = 0;
+  reporter.reportHere(std::string("No declaration for element ") + text(node->name));
+}
+
 // The declared content type of the innermost open element, looked up once
-// and only when needed; 0 when it is not declared.
+// and only when needed; 0 (UNDEFINED) when it is not declared.
 int DtdStreamCheck::declaredType() {
   OpenElement& element = open.back();
   if (element.declaredType >= 0) {
@@ -244,7 +295,7 @@ int DtdStreamCheck::declaredType() {
     if (declaration == nullptr) {
       declaration = xmlGetDtdElementDesc(dtd, node->name);
     }
-    if (declaration != nullptr) {
+    if (declaration != nullptr && declaration->etype != XML_ELEMENT_TYPE_UNDEFINED) {
       element.declaredType = declaration->etype;
       element.declaredExternally = dtd == parser->myDoc->extSubset;
       break;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,8 @@ private:
   bool validating() const;
   bool validatingContent();
   int declaredType();
+  void gatherAttlistOnlyNames(_xmlDoc* document);
+  void checkDeclared(_xmlNode* node);
   void pushForeignContent();
   void checkNamespaceNames(_xmlNode* node);
   void checkStandaloneWhitespace(const xmlChar* data, int length);
@@ -84,6 +87,8 @@ private:
   // While the DTD's own declarations are checked, before the root element.
   bool finishingDtd = false;
   std::string nameBuffer;
+  // Elements that only an ATTLIST names: undeclared all the same.
+  std::set<std::string> attlistOnly;
   internals::IdTables idTables;
   std::size_t elementCount = 0;
 };

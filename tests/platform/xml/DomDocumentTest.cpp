@@ -215,6 +215,7 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
       {"colon",
        "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ATTLIST doc id ID #IMPLIED>]>\n<doc id='a:b'/>",
        "is not a name without a colon (NCName): 'a:b'"},
+      {"attlistOnly", "<!DOCTYPE doc [<!ATTLIST doc a CDATA 'x'>]>\n<doc/>", "No declaration for element doc"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", c.content));
@@ -225,6 +226,11 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   // standalone or the declaration is its own.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+  // An ATTLIST before the ELEMENT declaration of the same name is fine.
+  EXPECT_EQ(VARIANT_TRUE,
+            load(directory.write("attlistFirst.xml",
+                                 "<!DOCTYPE doc [<!ATTLIST doc a CDATA 'x'><!ELEMENT doc EMPTY>]>\n<doc/>"))
+                .loaded);
 }
 
 TEST_F(DomDocumentTest, AnEntityDefaultCountsOnlyWhereItIsTaken) {
