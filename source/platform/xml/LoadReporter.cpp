@@ -76,6 +76,9 @@ void LoadReporter::reportHere(std::string text) {
 
 void LoadReporter::report(ValidationError error) {
   error.location = displayName(error.location);
+  // libxml2 counts lines and columns in int: past 2^31 they wrap.
+  error.line = error.line < 0 ? 0 : error.line;
+  error.column = error.column < 0 ? 0 : error.column;
   errors.add(std::move(error));
 }
 
@@ -155,6 +158,19 @@ ValidationError LoadReporter::place(const xmlError& error) const {
 // libxml2's message on one line, the documents it quotes by the URIs the
 // loader gave them shown as a reader knows them.
 std::string LoadReporter::message(const xmlError& error) const {
+  if (error.code == XML_DTD_NO_DTD) {
+    // libxml2's "no DTD found" for a DOCTYPE that declares nothing: what is
+    // wrong is that the element is not declared.
+    const xmlNode* node = static_cast<const xmlNode*>(error.node);
+    const xmlChar* name = node != nullptr && node->type == XML_ELEMENT_NODE ? node->name
+                          : parser != nullptr && parser->myDoc != nullptr && parser->myDoc->intSubset != nullptr
+                              ? parser->myDoc->intSubset->name
+                              : nullptr;
+    if (name != nullptr) {
+      return std::string("No declaration for element ") + reinterpret_cast<const char*>(name) +
+             " (the DOCTYPE declares no elements)";
+    }
+  }
   std::string text = error.message != nullptr ? error.message : "unknown error";
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
     text.pop_back();

@@ -216,6 +216,7 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
        "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ATTLIST doc id ID #IMPLIED>]>\n<doc id='a:b'/>",
        "is not a name without a colon (NCName): 'a:b'"},
       {"attlistOnly", "<!DOCTYPE doc [<!ATTLIST doc a CDATA 'x'>]>\n<doc/>", "No declaration for element doc"},
+      {"noDeclarations", "<!DOCTYPE svg>\n<svg/>", "No declaration for element svg (the DOCTYPE declares"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", c.content));

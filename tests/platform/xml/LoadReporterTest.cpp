@@ -42,6 +42,8 @@ TEST(LoadReporter, KeepsTheDocumentsProblemsPlacedAndOnOneLine) {
       {error(XML_FROM_SCHEMASP, XML_SCHEMAP_FAILED_LOAD, XML_ERR_WARNING, "s.xsd", 4, 0, "no schema"),
        "s.xsd:4:0: no schema"},
       {error(XML_FROM_VALID, XML_DTD_NO_DTD, XML_ERR_ERROR, "a.xml", 1, 1, "no DTD found"), ""},
+      {error(XML_FROM_PARSER, XML_ERR_GT_REQUIRED, XML_ERR_FATAL, "big.xml", -2147483647, -5, "far"),
+       "big.xml:0:0: far"},
   };
   for (const auto& row : cases) {
     ErrorCollector errors;
