@@ -137,17 +137,35 @@ void DtdStreamCheck::closeElement(xmlParserCtxtPtr context) {
   }
 }
 
+bool DtdStreamCheck::blank(const xmlChar* data, int length) {
+  for (int i = 0; i < length; ++i) {
+    if (!IS_BLANK_CH(data[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // No text nodes are built: the DTD stack sees the text as it streams by.
-void DtdStreamCheck::characters(const xmlChar* data, int length) {
-  if (validatingContent()) {
-    checkStandaloneWhitespace(data, length);
+// White space written as a character reference is not white space in
+// element-only content, which libxml2's stream check cannot tell.
+void DtdStreamCheck::characters(xmlParserCtxtPtr context, const xmlChar* data, int length) {
+  if (!validatingContent()) {
+    return;
+  }
+  if (!blank(data, length)) {
+    parser->valid &= xmlValidatePushCData(&parser->vctxt, data, length);
+  } else if (internals::atCharacterReference(context, data) && declaredType() == XML_ELEMENT_TYPE_ELEMENT) {
+    pushForeignContent();
+  } else {
+    checkStandaloneWhitespace();
     parser->valid &= xmlValidatePushCData(&parser->vctxt, data, length);
   }
 }
 
 // A CDATA section is text even when it is empty or only white space, which
 // libxml2's stream check would let pass in element content.
-void DtdStreamCheck::cdata(const xmlChar* data, int length) {
+void DtdStreamCheck::cdata(xmlParserCtxtPtr, const xmlChar* data, int length) {
   if (!validatingContent()) {
     return;
   }
@@ -314,14 +332,9 @@ void DtdStreamCheck::pushForeignContent() {
 // element whose element-only content is declared in the external subset
 // (that declaration decides whether the white space is data). libxml2 makes
 // this check only on a tree.
-void DtdStreamCheck::checkStandaloneWhitespace(const xmlChar* data, int length) {
+void DtdStreamCheck::checkStandaloneWhitespace() {
   if (parser->myDoc->standalone != 1 || open.back().standaloneFaultReported) {
     return;
-  }
-  for (int i = 0; i < length; ++i) {
-    if (!IS_BLANK_CH(data[i])) {
-      return;
-    }
   }
   if (declaredType() != XML_ELEMENT_TYPE_ELEMENT || !open.back().declaredExternally) {
     return;

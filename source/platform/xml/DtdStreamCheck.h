@@ -43,8 +43,9 @@ public:
   /// element is closed and its node freed.
   void closeElement(_xmlParserCtxt* context);
 
-  void characters(const xmlChar* data, int length);
-  void cdata(const xmlChar* data, int length);
+  /// Text read by context.
+  void characters(_xmlParserCtxt* context, const xmlChar* data, int length);
+  void cdata(_xmlParserCtxt* context, const xmlChar* data, int length);
   /// A comment, processing instruction or entity reference in content.
   void markup();
 
@@ -72,7 +73,8 @@ private:
   void checkDeclared(_xmlNode* node);
   void pushForeignContent();
   void checkNamespaceNames(_xmlNode* node);
-  void checkStandaloneWhitespace(const xmlChar* data, int length);
+  void checkStandaloneWhitespace();
+  static bool blank(const xmlChar* data, int length);
   void startInTree(_xmlParserCtxt* context, const ElementStart& element);
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
 

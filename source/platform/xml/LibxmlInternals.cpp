@@ -173,6 +173,15 @@ std::string innermostInputName(const _xmlParserCtxt* context) {
   return "";
 }
 
+bool atCharacterReference(const _xmlParserCtxt* context, const xmlChar* data) {
+  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
+  if (input == nullptr || input->cur == nullptr || input->base == nullptr || input->cur <= input->base) {
+    return false;
+  }
+  const bool fromInput = data >= input->base && (input->end == nullptr || data < input->end);
+  return !fromInput && input->cur[-1] == ';';
+}
+
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)

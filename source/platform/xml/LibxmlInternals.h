@@ -37,6 +37,13 @@ std::size_t documentBytesRead(const _xmlParserCtxt* parser);
 /// of an internal entity has none); "" when none has.
 std::string innermostInputName(const _xmlParserCtxt* context);
 
+/// Whether the blank text at data that context just handed over came from
+/// a character reference. libxml2 hands a reference's character over from a
+/// buffer of its own, with the input standing right after the ';'; literal
+/// text comes from the input itself, or from a buffer once the input stands
+/// after it (and so after a blank, never a ';').
+bool atCharacterReference(const _xmlParserCtxt* context, const unsigned char* data);
+
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).
 void keepIdsByValue(_xmlParserCtxt* parser);

@@ -58,7 +58,7 @@ private:
                            int attributeCount, int defaultedCount, const xmlChar** attributes);
   static void endElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                          const xmlChar* uri);
-  template <void (DtdStreamCheck::*dtdText)(const xmlChar*, int),
+  template <void (DtdStreamCheck::*dtdText)(xmlParserCtxtPtr, const xmlChar*, int),
             void (SchemaPlug::*schemaText)(const xmlChar*, int)>
   static void text(void* context, const xmlChar* data, int length);
   static void markup(void* context, const xmlChar*) { markupWithData(context, nullptr, nullptr); }
@@ -129,11 +129,12 @@ void Pass::endElement(void* context, const xmlChar* localName, const xmlChar* pr
 // (characters, or a CDATA section) as it streams by. Keeping entity content
 // free of nodes also makes libxml2 parse every reference to an entity again,
 // so each one is validated.
-template <void (DtdStreamCheck::*dtdText)(const xmlChar*, int), void (SchemaPlug::*schemaText)(const xmlChar*, int)>
+template <void (DtdStreamCheck::*dtdText)(xmlParserCtxtPtr, const xmlChar*, int),
+          void (SchemaPlug::*schemaText)(const xmlChar*, int)>
 void Pass::text(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
-  (pass.dtd.*dtdText)(data, length);
+  (pass.dtd.*dtdText)(static_cast<xmlParserCtxtPtr>(context), data, length);
   if (pass.schema.running()) {
     (pass.schema.*schemaText)(data, length);
   }
