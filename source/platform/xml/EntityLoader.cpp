@@ -181,7 +181,10 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
     refuse(nullptr, document.uri, "failed to load \"" + displayed + "\": " + document.problem);
     return nullptr;
   }
-  return open(document, document.uri, displayed, nullptr, parser, false);
+  openingDocument = true;
+  xmlParserInputPtr input = open(document, document.uri, displayed, nullptr, parser, false);
+  openingDocument = false;
+  return input;
 }
 
 // The name that target (as libxml2 asks for it) stands for. referrer
@@ -319,6 +322,9 @@ xmlParserInputPtr EntityLoader::Scope::openLocal(const ResourceName& name, const
       refuse(context, systemId, "failed to load \"" + displayed + "\": " + file.failure());
     }
     return nullptr;
+  }
+  if (openingDocument) {
+    documentMark = file.byteOrderMark();
   }
   xmlParserInputBufferPtr buffer = file.intoInputBuffer();
   xmlParserInputPtr input =

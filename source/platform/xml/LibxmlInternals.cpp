@@ -182,6 +182,12 @@ bool atCharacterReference(const _xmlParserCtxt* context, const xmlChar* data) {
   return !fromInput && input->cur[-1] == ';';
 }
 
+std::string declaredEncoding(const _xmlParserCtxt* parser) {
+  const xmlChar* name = parser->input != nullptr && parser->input->encoding != nullptr ? parser->input->encoding
+                                                                                      : parser->encoding;
+  return name != nullptr ? reinterpret_cast<const char*>(name) : "";
+}
+
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)

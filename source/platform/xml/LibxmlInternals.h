@@ -44,6 +44,10 @@ std::string innermostInputName(const _xmlParserCtxt* context);
 /// after it (and so after a blank, never a ';').
 bool atCharacterReference(const _xmlParserCtxt* context, const unsigned char* data);
 
+/// The encoding the document's XML declaration names, or "" (libxml2 keeps
+/// it in one of two places, depending on what it detected first).
+std::string declaredEncoding(const _xmlParserCtxt* parser);
+
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).
 void keepIdsByValue(_xmlParserCtxt* parser);

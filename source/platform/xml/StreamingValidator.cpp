@@ -10,6 +10,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <strings.h>
 #include <sys/stat.h>
 
 #include "platform/xml/DtdStreamCheck.h"
@@ -73,6 +74,7 @@ private:
   static void passError(void* pass, xmlErrorPtr error);
 
   void record(const xmlError& error);
+  void checkByteOrderMark();
   void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
   void read(EntityLoader::Scope& loads, const ResourceName& document, const std::string& location);
   xmlParserInputPtr openMemory();
@@ -93,7 +95,41 @@ private:
 
 void Pass::startDocument(void* context) {
   xmlSAX2StartDocument(context);
-  of(context).dtd.startDocument(static_cast<xmlParserCtxtPtr>(context));
+  Pass& pass = of(context);
+  pass.dtd.startDocument(static_cast<xmlParserCtxtPtr>(context));
+  if (pass.loads != nullptr && context == pass.parser) {
+    pass.checkByteOrderMark();
+  }
+}
+
+namespace {
+
+bool startsWithIgnoringCase(const std::string& text, const char* prefix) {
+  const std::size_t length = std::strlen(prefix);
+  return text.size() >= length && strncasecmp(text.c_str(), prefix, length) == 0;
+}
+
+} // namespace
+
+// A byte order mark says how the document is encoded; an encoding
+// declaration that says otherwise is a fatal error, which libxml2 lets pass
+// (it believes the mark).
+void Pass::checkByteOrderMark() {
+  const std::string& mark = loads->documentByteOrderMark();
+  const std::string declared = internals::declaredEncoding(parser);
+  if (mark.empty() || declared.empty()) {
+    return;
+  }
+  const bool agrees =
+      mark == "UTF-8" ? startsWithIgnoringCase(declared, "utf-8") || startsWithIgnoringCase(declared, "utf8")
+                      : startsWithIgnoringCase(declared, "utf-16") || startsWithIgnoringCase(declared, "ucs-2") ||
+                            startsWithIgnoringCase(declared, "iso-10646-ucs-2");
+  if (agrees) {
+    return;
+  }
+  reporter.reportHere("the byte order mark says " + mark + " but the encoding declaration says '" + declared + "'");
+  xmlStopParser(parser);
+  parser->wellFormed = 0;
 }
 
 void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
