@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
-#include <new>
 #include <string>
 
 #include <sys/stat.h>
@@ -18,7 +17,6 @@
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LocalFile.h"
 #include "platform/xml/RemoteInput.h"
-#include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
 
@@ -187,18 +185,6 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
   return input;
 }
 
-// The name that target (as libxml2 asks for it) stands for. referrer
-// receives the URI of the resource that refers to it, when known; without
-// one, target is a name this loader or libxml2 has resolved already.
-ResourceName EntityLoader::Scope::nameOf(const std::string& target, xmlParserCtxtPtr context,
-                                         std::string& referrer) {
-  referrer = internals::innermostInputName(context);
-  if (!referrer.empty()) {
-    return resolveReference(referrer, target);
-  }
-  return resolveReference("", target);
-}
-
 xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
   if (!externals) {
     return xmlNewStringInputStream(context, reinterpret_cast<const xmlChar*>(""));
@@ -231,8 +217,10 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
     return nullptr;
   }
 
-  std::string referrer;
-  ResourceName name = target.empty() ? ResourceName{} : nameOf(target, context, referrer);
+  // The resource that refers to target, when libxml2 says; without one,
+  // target is a name this loader or libxml2 has resolved already.
+  const std::string referrer = internals::innermostInputName(context);
+  ResourceName name = target.empty() ? ResourceName{} : resolveReference(referrer, target);
   if (target.empty()) {
     name.problem = "it has no system identifier";
   }

@@ -118,7 +118,6 @@ public:
     _xmlParserInput* openRemote(const ResourceName& name, _xmlParserCtxt* context, bool keep);
     void refuse(_xmlParserCtxt* referrer, const std::string& name, const std::string& message);
     std::string refusalName(const std::string& message);
-    ResourceName nameOf(const std::string& target, _xmlParserCtxt* context, std::string& referrer);
 
     Reporter& reporter;
     bool externals;
