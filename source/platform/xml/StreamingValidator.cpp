@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <libxml/SAX2.h>
 #include <libxml/entities.h>
@@ -22,6 +23,7 @@
 #include "platform/xml/LoadReporter.h"
 #include "platform/xml/ResourceName.h"
 #include "platform/xml/SchemaPlug.h"
+#include "platform/xml/StandaloneAttributes.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -70,6 +72,10 @@ private:
   static xmlParserInputPtr resolveEntity(void* context, const xmlChar* publicId, const xmlChar* systemId);
   static void entityDecl(void* context, const xmlChar* name, int type, const xmlChar* publicId,
                          const xmlChar* systemId, xmlChar* content);
+  static void attributeDecl(void* context, const xmlChar* element, const xmlChar* name, int type, int mode,
+                            const xmlChar* defaultValue, xmlEnumerationPtr values);
+  static void externalSubset(void* context, const xmlChar* name, const xmlChar* publicId,
+                             const xmlChar* systemId);
   static void parserError(void* context, xmlErrorPtr error);
   static void passError(void* pass, xmlErrorPtr error);
 
@@ -84,6 +90,7 @@ private:
   LoadReporter reporter;
   DtdStreamCheck dtd;
   SchemaPlug schema;
+  StandaloneAttributes standalone;
   ExpansionGuard expansion;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
@@ -137,8 +144,16 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
                         int attributeCount, int defaultedCount, const xmlChar** attributes) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
-  const ElementStart element{localName,      prefix,         uri,       namespaceCount, namespaces,
-                             attributeCount, defaultedCount, attributes};
+  ElementStart element{localName,      prefix,         uri,       namespaceCount, namespaces,
+                       attributeCount, defaultedCount, attributes};
+  if (pass.standalone.active()) {
+    std::vector<std::string> changed;
+    element = pass.standalone.check(element, changed);
+    for (const std::string& name : changed) {
+      pass.reporter.reportHere("standalone: " + name + " on " + chars(localName) +
+                               " value had to be normalized based on external subset declaration");
+    }
+  }
   pass.dtd.startElement(static_cast<xmlParserCtxtPtr>(context), element);
   if (!pass.schema.running() && pass.options.validate && pass.options.resolveExternals &&
       SchemaPlug::holdsHint(element)) {
@@ -237,6 +252,20 @@ void Pass::entityDecl(void* context, const xmlChar* name, int type, const xmlCha
   entity->URI = xmlStrdup(reinterpret_cast<const xmlChar*>(uri.c_str()));
 }
 
+void Pass::attributeDecl(void* context, const xmlChar* element, const xmlChar* name, int type, int mode,
+                         const xmlChar* defaultValue, xmlEnumerationPtr values) {
+  of(context).standalone.declared(static_cast<xmlParserCtxtPtr>(context), element, name, type);
+  xmlSAX2AttributeDecl(context, element, name, type, mode, defaultValue, values);
+}
+
+// libxml2 reads the external subset after the internal one: the DTD is
+// complete when it returns.
+void Pass::externalSubset(void* context, const xmlChar* name, const xmlChar* publicId,
+                          const xmlChar* systemId) {
+  xmlSAX2ExternalSubset(context, name, publicId, systemId);
+  of(context).standalone.dtdComplete(static_cast<xmlParserCtxtPtr>(context));
+}
+
 // Counts what a reference to entity stands for, and ends the pass once the
 // references stand for too much: the report names the first reference over
 // the limit, and every parser in the pass stops.
@@ -316,6 +345,8 @@ xmlSAXHandler Pass::handlers() {
   handler.reference = ignoreReference;
   handler.resolveEntity = resolveEntity;
   handler.entityDecl = entityDecl;
+  handler.attributeDecl = attributeDecl;
+  handler.externalSubset = externalSubset;
   handler.serror = parserError;
   handler.warning = nullptr;
   handler.error = nullptr;

@@ -212,6 +212,10 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
       {"standalone",
        "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc SYSTEM 'ext.dtd'>\n<doc>\n <item/></doc>",
        "standalone: doc declared in the external subset contains white spaces nodes"},
+      {"standaloneToken",
+       "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY % t "
+       "'<!ATTLIST doc t NMTOKEN #IMPLIED>'>%t;]>\n<doc t=' x'/>",
+       "standalone: t on doc value had to be normalized"},
       {"colon",
        "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ATTLIST doc id ID #IMPLIED>]>\n<doc id='a:b'/>",
        "is not a name without a colon (NCName): 'a:b'"},
@@ -227,6 +231,12 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   // standalone or the declaration is its own.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+  // So is a value normalized by a declaration of the document entity's own.
+  EXPECT_EQ(VARIANT_TRUE,
+            load(directory.write("standaloneOwn.xml", "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc "
+                                                      "[<!ELEMENT doc EMPTY><!ATTLIST doc t NMTOKENS #IMPLIED>]>"
+                                                      "\n<doc t=' x  y '/>"))
+                .loaded);
   // An ATTLIST before the ELEMENT declaration of the same name is fine.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("attlistFirst.xml",
