@@ -60,6 +60,9 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
     parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
                                             qualifiedName(element.localName, element.prefix));
     checkDeclared(node);
+    if (internals::startTagDeclaresXmlPrefix(context)) {
+      checkXmlPrefixDeclared(node);
+    }
     if (context == parser && node->properties != nullptr) {
       checkNamespaceNames(node);
     }
@@ -293,6 +296,21 @@ void DtdStreamCheck::checkDeclared(xmlNodePtr node) {
   open.back().undeclaredReported = true;
   parser->valid = 0;
   reporter.reportHere(std::string("No declaration for element ") + text(node->name));
+}
+
+// xmlns:xml is an attribute like any other to a DTD, and so must be
+// declared; libxml2 drops it from the element before validation sees it.
+void DtdStreamCheck::checkXmlPrefixDeclared(xmlNodePtr node) {
+  const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
+  const xmlChar* name = qualifiedName(node->name, prefix);
+  for (xmlDtdPtr dtd : {parser->myDoc->intSubset, parser->myDoc->extSubset}) {
+    if (dtd != nullptr && xmlGetDtdQAttrDesc(dtd, name, reinterpret_cast<const xmlChar*>("xml"),
+                                             reinterpret_cast<const xmlChar*>("xmlns")) != nullptr) {
+      return;
+    }
+  }
+  parser->valid = 0;
+  reporter.reportHere(std::string("No declaration for attribute xmlns:xml of element ") + text(name));
 }
 
 // The declared content type of the innermost open element, looked up once

@@ -71,6 +71,7 @@ private:
   int declaredType();
   void gatherAttlistOnlyNames(_xmlDoc* document);
   void checkDeclared(_xmlNode* node);
+  void checkXmlPrefixDeclared(_xmlNode* node);
   void pushForeignContent();
   void checkNamespaceNames(_xmlNode* node);
   void checkStandaloneWhitespace();

@@ -1,5 +1,8 @@
 #include "platform/xml/LibxmlInternals.h"
 
+#include <cstring>
+#include <string_view>
+
 #include <libxml/parser.h>
 #include <libxml/dict.h>
 #include <libxml/hash.h>
@@ -180,6 +183,56 @@ bool atCharacterReference(const _xmlParserCtxt* context, const xmlChar* data) {
   }
   const bool fromInput = data >= input->base && (input->end == nullptr || data < input->end);
   return !fromInput && input->cur[-1] == ';';
+}
+
+bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context) {
+  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
+  if (input == nullptr || input->cur == nullptr || input->base == nullptr || input->cur <= input->base) {
+    return false;
+  }
+  // A well-formed tag holds no '<' but its first character.
+  const auto* start = static_cast<const xmlChar*>(
+      memrchr(input->base, '<', static_cast<std::size_t>(input->cur - input->base)));
+  if (start == nullptr) {
+    return false;
+  }
+  const xmlChar* at = start + 1;
+  const xmlChar* const end = input->cur;
+  const auto skip = [&](auto&& inName) {
+    const xmlChar* from = at;
+    while (at < end && inName(*at)) {
+      ++at;
+    }
+    return std::string_view(reinterpret_cast<const char*>(from), static_cast<std::size_t>(at - from));
+  };
+  const auto nameChar = [](xmlChar c) { return !IS_BLANK_CH(c) && c != '=' && c != '>' && c != '/'; };
+  const auto blank = [](xmlChar c) { return IS_BLANK_CH(c); };
+  skip(nameChar);
+  for (;;) {
+    skip(blank);
+    const std::string_view name = skip(nameChar);
+    if (name.empty()) {
+      return false;
+    }
+    skip(blank);
+    if (at == end || *at != '=') {
+      return false;
+    }
+    ++at;
+    skip(blank);
+    if (at == end) {
+      return false;
+    }
+    const xmlChar quote = *at++;
+    skip([quote](xmlChar c) { return c != quote; });
+    if (at == end) {
+      return false;
+    }
+    ++at;
+    if (name == "xmlns:xml") {
+      return true;
+    }
+  }
 }
 
 std::string declaredEncoding(const _xmlParserCtxt* parser) {

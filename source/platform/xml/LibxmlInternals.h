@@ -44,6 +44,13 @@ std::string innermostInputName(const _xmlParserCtxt* context);
 /// after it (and so after a blank, never a ';').
 bool atCharacterReference(const _xmlParserCtxt* context, const unsigned char* data);
 
+/// Whether the start tag context has just read (its element start is being
+/// handled) declares the prefix xml (xmlns:xml="..."), which libxml2 drops
+/// before any callback sees it. The whole tag stands in the input then,
+/// ending where the input stands: libxml2 keeps it there for the attribute
+/// values it hands over.
+bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context);
+
 /// The encoding the document's XML declaration names, or "" (libxml2 keeps
 /// it in one of two places, depending on what it detected first).
 std::string declaredEncoding(const _xmlParserCtxt* parser);

@@ -237,6 +237,11 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
                                                       "[<!ELEMENT doc EMPTY><!ATTLIST doc t NMTOKENS #IMPLIED>]>"
                                                       "\n<doc t=' x  y '/>"))
                 .loaded);
+  // xmlns:xml declared like any attribute is fine.
+  EXPECT_EQ(VARIANT_TRUE, load(directory.write("xmlPrefix.xml", "<!DOCTYPE x [<!ELEMENT x EMPTY><!ATTLIST x xmlns:xml "
+                                                                "CDATA #IMPLIED>]>\n<x xmlns:xml = "
+                                                                "'http://www.w3.org/XML/1998/namespace'/>"))
+                              .loaded);
   // An ATTLIST before the ELEMENT declaration of the same name is fine.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("attlistFirst.xml",
