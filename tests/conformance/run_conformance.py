@@ -12,11 +12,10 @@ xsi schema hint) for well-formedness only. The suite types such documents
 are expected to exit 0 here, and the summary also gives the strict count.
 
 The run fails when the number of counted cases is not the expected one, or
-when a case fails that the known-failures file does not list. Known failures
-that now pass are printed as notes.
+when any case fails: every case is to pass.
 
 Example:
-  run_conformance.py --suite build/conformance --known-failures known-failures.txt -- build/vexlor
+  run_conformance.py --suite build/conformance -- build/vexlor
 """
 
 import argparse
@@ -104,24 +103,6 @@ def load_cases(suite):
     return cases
 
 
-def load_known_failures(path):
-    """Maps case id to its reason; every entry must give one after '#'."""
-    known = {}
-    problems = []
-    with open(path, encoding="utf-8") as lines:
-        for number, line in enumerate(lines, 1):
-            text = line.strip()
-            if not text or text.startswith("#"):
-                continue
-            case_id, hash_sign, reason = text.partition("#")
-            case_id = case_id.strip()
-            if not hash_sign or not reason.strip() or not case_id or " " in case_id:
-                problems.append(f"{path}:{number}: expected 'CASE-ID # reason', got: {text}")
-                continue
-            known[case_id] = reason.strip()
-    return known, problems
-
-
 def run_case(command, case, time_limit):
     folder, name = os.path.split(case.path)
     try:
@@ -164,12 +145,9 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--suite", required=True,
                         help="folder holding the unpacked npm package (its package/ folder)")
-    parser.add_argument("--known-failures", required=True)
     parser.add_argument("--expected-cases", type=int, default=1965)
     parser.add_argument("--failure-exit", default="255",
                         help="exit code of a rejected document, or 'nonzero'")
-    parser.add_argument("--minimum-passes", type=int, default=0,
-                        help="fail when fewer cases pass")
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--timeout", type=float, default=20.0, help="seconds per case")
     parser.add_argument("--cases", nargs="+", metavar="ID",
@@ -189,12 +167,6 @@ def main():
     elif len(cases) != options.expected_cases:
         broken.append(f"expected {options.expected_cases} counted cases, found {len(cases)}")
 
-    known, problems = load_known_failures(options.known_failures)
-    broken += problems
-    counted_ids = {case.case_id for case in load_cases(options.suite)}
-    for case_id in sorted(set(known) - counted_ids):
-        print(f"note: {case_id} is listed in {options.known_failures} but is not a counted case")
-
     command = [os.path.abspath(options.command[0]) if os.sep in options.command[0]
                else options.command[0]] + options.command[1:]
     with concurrent.futures.ThreadPoolExecutor(max_workers=options.jobs) as pool:
@@ -202,17 +174,9 @@ def main():
             lambda case: run_case(command, case, options.timeout), cases))
 
     failures = [o for o in outcomes if not passed(o, options.failure_exit)]
-    unexpected = [o for o in failures if o.case.case_id not in known]
-    failing_ids = {o.case.case_id for o in failures}
-    now_passing = [o for o in outcomes
-                   if o.case.case_id in known and o.case.case_id not in failing_ids]
-
-    for outcome in unexpected:
+    for outcome in failures:
         print("FAIL " + describe(outcome, options.failure_exit))
         print(first_lines(outcome.stderr, 6))
-    for outcome in now_passing:
-        print(f"note: {outcome.case.case_id} passes now; remove it from {options.known_failures}"
-              f" (listed as: {known[outcome.case.case_id]})")
     if options.details:
         with open(options.details, "w", encoding="utf-8") as details:
             for outcome in failures:
@@ -224,13 +188,10 @@ def main():
     print(f"{len(without_grammar)} invalid cases declare no grammar and were expected to pass;"
           f" counting them as failures instead: {len(outcomes) - strict_failures} passed,"
           f" {strict_failures} failed")
-    print(f"{len(outcomes) - len(failures)} passed, {len(failures)} failed"
-          f" ({len(failures) - len(unexpected)} known, {len(unexpected)} not listed)")
-    if len(outcomes) - len(failures) < options.minimum_passes and not options.cases:
-        broken.append(f"fewer than {options.minimum_passes} cases passed")
+    print(f"{len(outcomes) - len(failures)} passed, {len(failures)} failed")
     for problem in broken:
         print("ERROR " + problem)
-    return 1 if unexpected or broken else 0
+    return 1 if failures or broken else 0
 
 
 if __name__ == "__main__":

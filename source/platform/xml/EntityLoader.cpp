@@ -179,10 +179,7 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
     refuse(nullptr, document.uri, "failed to load \"" + displayed + "\": " + document.problem);
     return nullptr;
   }
-  openingDocument = true;
-  xmlParserInputPtr input = open(document, document.uri, displayed, nullptr, parser, false);
-  openingDocument = false;
-  return input;
+  return open(document, document.uri, displayed, nullptr, parser, false);
 }
 
 xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicId, xmlParserCtxtPtr context) {
@@ -310,9 +307,6 @@ xmlParserInputPtr EntityLoader::Scope::openLocal(const ResourceName& name, const
       refuse(context, systemId, "failed to load \"" + displayed + "\": " + file.failure());
     }
     return nullptr;
-  }
-  if (openingDocument) {
-    documentMark = file.byteOrderMark();
   }
   xmlParserInputBufferPtr buffer = file.intoInputBuffer();
   xmlParserInputPtr input =

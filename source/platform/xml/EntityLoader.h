@@ -74,9 +74,6 @@ public:
     /// Opens the document of the load as an input of parser; null once the
     /// reason has been reported.
     _xmlParserInput* openDocument(const ResourceName& document, _xmlParserCtxt* parser);
-    /// The byte order mark the local document starts with ("UTF-8",
-    /// "UTF-16"), or "".
-    const std::string& documentByteOrderMark() const { return documentMark; }
 
     /// The name under which libxml2 is to open reference, made in the
     /// resource whose URI is base: the absolute URI it resolves to, or a name
@@ -121,8 +118,6 @@ public:
 
     Reporter& reporter;
     bool externals;
-    bool openingDocument = false;
-    std::string documentMark;
     /// The parser that asked for the remote resource being opened, if any.
     _xmlParserCtxt* openingRemote = nullptr;
     /// The resources refused so far, as libxml2 named them.

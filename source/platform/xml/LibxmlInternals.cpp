@@ -1,5 +1,6 @@
 #include "platform/xml/LibxmlInternals.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -233,6 +234,27 @@ bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context) {
       return true;
     }
   }
+}
+
+std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding) {
+  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
+  if (input == nullptr || input->buf == nullptr || input->buf->encoder == nullptr || input->buf->raw == nullptr ||
+      input->cur == nullptr || input->cur < input->end) {
+    return "";
+  }
+  const std::size_t left = xmlBufUse(input->buf->raw);
+  const xmlChar* bytes = xmlBufContent(input->buf->raw);
+  if (left == 0 || bytes == nullptr) {
+    return "";
+  }
+  encoding = input->buf->encoder->name != nullptr ? input->buf->encoder->name : "its encoding";
+  std::string shown;
+  for (std::size_t i = 0; i < left && i < 4; ++i) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%s0x%02X", i == 0 ? "" : " ", bytes[i]);
+    shown += hex;
+  }
+  return shown;
 }
 
 std::string declaredEncoding(const _xmlParserCtxt* parser) {

@@ -51,6 +51,13 @@ bool atCharacterReference(const _xmlParserCtxt* context, const unsigned char* da
 /// values it hands over.
 bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context);
 
+/// The first bytes (up to four, as "0x85 0x30 ...") that context's input
+/// holds undecoded when its parser stands at the end of the decoded text:
+/// libxml2 decodes ahead of the parser and stops before bytes its decoder
+/// refuses, so the parser ends up there. "" when the input is not stuck
+/// so; encoding then receives the decoder's name.
+std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding);
+
 /// The encoding the document's XML declaration names, or "" (libxml2 keeps
 /// it in one of two places, depending on what it detected first).
 std::string declaredEncoding(const _xmlParserCtxt* parser);

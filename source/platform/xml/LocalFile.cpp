@@ -54,18 +54,6 @@ std::string LocalFile::failure() const {
   }
 }
 
-std::string LocalFile::byteOrderMark() const {
-  unsigned char head[3] = {};
-  const ssize_t count = fd >= 0 ? pread(fd, head, sizeof head, 0) : 0;
-  if (count == 3 && head[0] == 0xef && head[1] == 0xbb && head[2] == 0xbf) {
-    return "UTF-8";
-  }
-  if (count >= 2 && ((head[0] == 0xfe && head[1] == 0xff) || (head[0] == 0xff && head[1] == 0xfe))) {
-    return "UTF-16";
-  }
-  return "";
-}
-
 int LocalFile::release() {
   const int released = fd;
   fd = -1;

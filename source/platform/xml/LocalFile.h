@@ -27,10 +27,6 @@ public:
   /// The descriptor; the object no longer owns it.
   int release();
 
-  /// "UTF-8" or "UTF-16" when the open file starts with that byte order
-  /// mark, otherwise "".
-  std::string byteOrderMark() const;
-
   /// A libxml2 input buffer over the open file, which then owns it; gzip
   /// and xz files are read decompressed. Null when none could be made.
   _xmlParserInputBuffer* intoInputBuffer();

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 
 #include "platform/xml/DtdStreamCheck.h"
+#include "platform/xml/EncodingCheck.h"
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/ErrorChannels.h"
 #include "platform/xml/ErrorCollector.h"
@@ -81,6 +82,8 @@ private:
 
   void record(const xmlError& error);
   void checkByteOrderMark();
+  bool readable(xmlParserInputPtr input);
+  bool placeStall(xmlParserCtxtPtr context);
   void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
   void read(EntityLoader::Scope& loads, const ResourceName& document, const std::string& location);
   xmlParserInputPtr openMemory();
@@ -91,6 +94,7 @@ private:
   DtdStreamCheck dtd;
   SchemaPlug schema;
   StandaloneAttributes standalone;
+  EncodingCheck encoding;
   ExpansionGuard expansion;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
@@ -104,37 +108,20 @@ void Pass::startDocument(void* context) {
   xmlSAX2StartDocument(context);
   Pass& pass = of(context);
   pass.dtd.startDocument(static_cast<xmlParserCtxtPtr>(context));
-  if (pass.loads != nullptr && context == pass.parser) {
+  if (context == pass.parser) {
     pass.checkByteOrderMark();
   }
 }
-
-namespace {
-
-bool startsWithIgnoringCase(const std::string& text, const char* prefix) {
-  const std::size_t length = std::strlen(prefix);
-  return text.size() >= length && strncasecmp(text.c_str(), prefix, length) == 0;
-}
-
-} // namespace
 
 // A byte order mark says how the document is encoded; an encoding
 // declaration that says otherwise is a fatal error, which libxml2 lets pass
 // (it believes the mark).
 void Pass::checkByteOrderMark() {
-  const std::string& mark = loads->documentByteOrderMark();
-  const std::string declared = internals::declaredEncoding(parser);
-  if (mark.empty() || declared.empty()) {
+  const std::string contradiction = encoding.contradiction(internals::declaredEncoding(parser));
+  if (contradiction.empty()) {
     return;
   }
-  const bool agrees =
-      mark == "UTF-8" ? startsWithIgnoringCase(declared, "utf-8") || startsWithIgnoringCase(declared, "utf8")
-                      : startsWithIgnoringCase(declared, "utf-16") || startsWithIgnoringCase(declared, "ucs-2") ||
-                            startsWithIgnoringCase(declared, "iso-10646-ucs-2");
-  if (agrees) {
-    return;
-  }
-  reporter.reportHere("the byte order mark says " + mark + " but the encoding declaration says '" + declared + "'");
+  reporter.reportHere(contradiction);
   xmlStopParser(parser);
   parser->wellFormed = 0;
 }
@@ -186,6 +173,7 @@ void Pass::text(void* context, const xmlChar* data, int length) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
   (pass.dtd.*dtdText)(static_cast<xmlParserCtxtPtr>(context), data, length);
+
   if (pass.schema.running()) {
     (pass.schema.*schemaText)(data, length);
   }
@@ -309,6 +297,9 @@ void Pass::parserError(void* context, xmlErrorPtr error) {
   if (error != nullptr) {
     Pass& pass = of(context);
     const Running running(pass.reporter, context);
+    if (error->domain == XML_FROM_PARSER && pass.placeStall(static_cast<xmlParserCtxtPtr>(context))) {
+      return; // the error is about what the undecodable bytes cut short
+    }
     pass.record(*error);
   }
 }
@@ -320,6 +311,9 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (encoding.absorbs(error)) {
+    return;
+  }
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
     schema.fail();
   }
@@ -408,12 +402,52 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
     errors.add({location, 0, 0, "failed to start reading \"" + location + "\""});
     return;
   }
+  if (!readable(input)) {
+    return;
+  }
   xmlParseDocument(parser);
+  {
+    // Text that ends where decoding stopped raises no parser error.
+    const Running running(reporter, parser);
+    if (parser->wellFormed) {
+      placeStall(parser);
+    }
+    // One that no parser reached (in an entity whose content ends
+    // there) has no place to report but its resource's: line 0 (unknown).
+    const std::string undecoded = encoding.unplaced();
+    if (!undecoded.empty()) {
+      reporter.report({documentUri, 0, 0, undecoded});
+    }
+  }
   schema.stop();
   internals::dropValidationStack(parser);
   if (errors.empty() && !parser->wellFormed) {
     errors.add({location, 0, 0, "the document is not well-formed"});
   }
+}
+
+// Reports bytes that context's input cannot decode, where its parser
+// stopped before them (once); whether it has stopped so.
+bool Pass::placeStall(xmlParserCtxtPtr context) {
+  bool stalled = false;
+  const std::string report = encoding.stoppedAt(context, stalled);
+  if (!report.empty()) {
+    reporter.reportHere(report);
+  }
+  return stalled;
+}
+
+// Looks at the document's first bytes (libxml2 would read them first
+// anyway) for an encoding it cannot read.
+bool Pass::readable(xmlParserInputPtr input) {
+  xmlParserInputGrow(input, 4);
+  const std::size_t available = input->end > input->cur ? static_cast<std::size_t>(input->end - input->cur) : 0;
+  encoding.documentStarts(std::string_view(chars(input->cur), available < 4 ? available : 4));
+  const std::string refusal = encoding.unsupported();
+  if (!refusal.empty()) {
+    reporter.report({documentUri, 1, 1, refusal});
+  }
+  return refusal.empty();
 }
 
 // The loader then opens only what the document refers to.

@@ -249,6 +249,35 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
                 .loaded);
 }
 
+TEST_F(DomDocumentTest, BytesTheEncodingCannotDecodeAreReportedOnceWhereTheyStand) {
+  // libxml2 decodes ahead of its parser, and reports such bytes lines early
+  // and more than once (Shift_JIS), or not at all (US-ASCII).
+  std::string japanese = "<?xml version='1.0' encoding='Shift_JIS'?>\n<doc>\n";
+  for (int line = 3; line < 300; ++line) {
+    japanese += "<p>\x93\xfa\x96\x7b</p>\n";
+  }
+  const std::string ascii = "<?xml version='1.0' encoding='US-ASCII'?>\n";
+  const struct {
+    const char* name;
+    std::string content;
+    const char* expected;
+  } cases[] = {
+      {"sjis", japanese + "<p>bad \x85\x30 here</p>\n</doc>\n",
+       ":300:8: invalid Shift_JIS byte sequence here: 0x85 0x30 0x20 0x68"},
+      {"ascii", ascii + "<doc>caf\xc3\xa9</doc>\n", ":2:9: invalid US-ASCII byte sequence here: 0xC3 0xA9"},
+      {"asciiAfterRoot", ascii + "<doc/>\n\xe9", ":3:1: invalid US-ASCII byte sequence here: 0xE9"},
+      {"utf32", std::string("\xff\xfe\0\0<\0\0\0d\0\0\0/\0\0\0>\0\0\0", 20),
+       ":1:1: the document is encoded in UTF-32, which is not supported"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = directory.write(std::string(c.name) + ".xml", c.content);
+    const Outcome outcome = load(path);
+    EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
+    EXPECT_EQ(1u, testsupport::lines(outcome.description).size()) << c.name << ": " << outcome.description;
+    EXPECT_NE(std::string::npos, outcome.description.find(path + c.expected)) << c.name << ": " << outcome.description;
+  }
+}
+
 TEST_F(DomDocumentTest, AnEntityDefaultCountsOnlyWhereItIsTaken) {
   const std::string dtd = "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
                           "<!ATTLIST item picture ENTITY 'undeclared'>]>\n";
