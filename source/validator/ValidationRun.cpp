@@ -1,5 +1,6 @@
 #include "validator/ValidationRun.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <iostream>
@@ -109,6 +110,19 @@ int run(int argc, char** argv) {
     std::cerr << failure << "\n";
     return -1;
   }
+  // Standard output is buffered: a full disk or a closed descriptor shows
+  // when it is flushed (or when a long argument fills the buffer), and "OK-"
+  // that never arrived must not exit 0.
+  errno = 0;
   std::cout << "OK-" << argv[1] << "\n";
+  if (!std::cout.flush()) {
+    const int error = errno;
+    std::cerr << "Could not write to standard output";
+    if (error != 0) {
+      std::cerr << ": " << std::strerror(error);
+    }
+    std::cerr << "\n";
+    return -1;
+  }
   return 0;
 }

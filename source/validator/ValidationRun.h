@@ -14,9 +14,11 @@ void throwUnlessOk(platform::com::HRESULT status, const std::string& message);
 /// banner to std::cout, then with exactly one argument (argc 2) has a new
 /// DOMDocument30 load it with validation on parse, external definitions and
 /// synchronous loading. 0 after "OK-" and the argument on std::cout when it
-/// loaded and validated. -1 after the usage lines on std::cerr for any other
-/// argument count, and after the report of any failure in the program's
-/// exception family on std::cerr; for a failed load that report names the
-/// argument and carries the component's error description and source.
+/// loaded and validated and std::cout took everything (it is flushed). -1
+/// otherwise: after one line on std::cerr when std::cout failed; after the
+/// usage lines on std::cerr for any other argument count; after the report of
+/// any failure in the program's exception family on std::cerr, which for a
+/// failed load names the argument and carries the component's error
+/// description and source.
 /// Initialises COM on the calling thread, which must not have done so yet.
 int run(int argc, char** argv);

@@ -4,9 +4,11 @@
 
 #include "platform/xml/DomDocument.h"
 #include "platform/xml/RemoteResource.h"
+#include "validator/StandardDescriptors.h"
 #include "validator/ValidationRun.h"
 
 int main(int argc, char** argv) {
+  reserveStandardDescriptors();
   platform::xml::RemoteResource::Options options;
   options.stallTimeout = std::chrono::seconds(2);
   platform::xml::RemoteResource::setDefaults(options);

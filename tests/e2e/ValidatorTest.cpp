@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/FolderMatrix.h"
@@ -88,6 +89,23 @@ TEST(CommandLine, AbsolutePathIsEchoedAndNamesTheErrors) {
   const std::string path = fixturesDirectory + "/wf/not-well-formed.xml";
   expectRejected(path, {path + ":5:9: Opening and ending tag mismatch: item line 4 and order",
                         path + ":6:1: Premature end of data in tag order line 2"});
+}
+
+// "OK-" that does not arrive is no success: standard output on a full
+// device, or closed (where no file the run opens may take its place).
+TEST(CommandLine, ResultThatCannotBeWrittenFails) {
+  const std::pair<const char*, const char*> cases[] = {
+      {">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
+  for (const auto& [redirection, reason] : cases) {
+    SCOPED_TRACE(redirection);
+    ProcessOptions inFixtures;
+    inFixtures.workingDirectory = fixturesDirectory;
+    const ProcessResult result = ProcessRunner::run(
+        "/bin/sh", {"-c", std::string("exec \"$0\" \"$1\" ") + redirection, VEXLOR_BINARY, "wf/plain.xml"},
+        inFixtures);
+    EXPECT_EQ(std::string("Could not write to standard output: ") + reason + "\n", result.standardError);
+    EXPECT_EQ(failureExit, result.exitCode);
+  }
 }
 
 // --- Documents without a grammar ---------------------------------------------

@@ -6,8 +6,9 @@ namespace platform::xml {
 
 namespace {
 
-// The soname of the libcurl that Debian's libcurl4 packages install.
-const char* const curlSoname = "libcurl.so.4";
+// The soname of the libcurl that Debian's libcurl4 packages install (set
+// in the top CMakeLists.txt, which the package's Depends follows).
+const char* const curlSoname = VEXLOR_CURL_SONAME;
 
 template <typename Function>
 bool resolve(void* library, const char* name, Function& function) {
