@@ -19,12 +19,13 @@ Example:
 """
 
 import argparse
-import concurrent.futures
 import os
-import subprocess
-import sys
 import re
+import sys
 import xml.etree.ElementTree as ElementTree
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import suite_run  # noqa: E402
 
 CASE_LIST = os.path.join("package", "cleaned", "xmlconf-flattened.xml")
 # xml:base values in the case list are relative to the original suite folder.
@@ -62,14 +63,6 @@ def declares_no_grammar(path):
     return not rest.startswith("<!DOCTYPE") and not SCHEMA_HINT.search(text)
 
 
-class Outcome:
-    def __init__(self, case, exit_code, stderr, timed_out):
-        self.case = case
-        self.exit_code = exit_code
-        self.stderr = stderr
-        self.timed_out = timed_out
-
-
 def is_counted(test):
     """XML 1.0 fifth-edition cases with namespaces, of a checkable type."""
     if test.get("TYPE") not in COUNTED_TYPES:
@@ -103,41 +96,22 @@ def load_cases(suite):
     return cases
 
 
-def run_case(command, case, time_limit):
-    folder, name = os.path.split(case.path)
-    try:
-        finished = subprocess.run(command + [name], cwd=folder, stdin=subprocess.DEVNULL,
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                                  timeout=time_limit)
-        return Outcome(case, finished.returncode, finished.stderr, False)
-    except subprocess.TimeoutExpired as expired:
-        return Outcome(case, None, expired.stderr or b"", True)
-
-
-def passed(outcome, failure_exit):
-    if outcome.timed_out:
+def passed(case, run, failure_exit):
+    if run.timed_out:
         return False
-    if outcome.case.expects_success():
-        return outcome.exit_code == 0
+    if case.expects_success():
+        return run.exit_code == 0
     if failure_exit == "nonzero":
-        return outcome.exit_code != 0
-    return outcome.exit_code == int(failure_exit)
+        return run.exit_code != 0
+    return run.exit_code == int(failure_exit)
 
 
-def describe(outcome, failure_exit):
-    case = outcome.case
+def verdict(case, run, failure_exit):
     wanted = "0" if case.expects_success() else failure_exit
-    got = "timed out" if outcome.timed_out else f"exit {outcome.exit_code}"
-    return f"{case.case_id} ({case.case_type}, {case.path}): expected exit {wanted}, got {got}"
-
-
-def first_lines(data, count):
-    text = data.decode("utf-8", errors="replace")
-    lines = text.splitlines()
-    shown = "\n".join("    " + line for line in lines[:count])
-    if len(lines) > count:
-        shown += f"\n    ... ({len(lines) - count} more lines)"
-    return shown
+    return suite_run.Verdict(
+        case.case_id, passed(case, run, failure_exit),
+        f"{case.case_id} ({case.case_type}, {case.path}): expected exit {wanted}, got {run.describe()}",
+        run.stderr)
 
 
 def main():
@@ -167,28 +141,18 @@ def main():
     elif len(cases) != options.expected_cases:
         broken.append(f"expected {options.expected_cases} counted cases, found {len(cases)}")
 
-    command = [os.path.abspath(options.command[0]) if os.sep in options.command[0]
-               else options.command[0]] + options.command[1:]
-    with concurrent.futures.ThreadPoolExecutor(max_workers=options.jobs) as pool:
-        outcomes = list(pool.map(
-            lambda case: run_case(command, case, options.timeout), cases))
+    command = suite_run.validator_command(options.command)
+    runs = suite_run.run_parallel(
+        lambda case: suite_run.run_validator(command, case.path, options.timeout), cases, options.jobs)
+    verdicts = [verdict(case, run, options.failure_exit) for case, run in zip(cases, runs)]
+    failures, _ = suite_run.compare_with_known(verdicts, {}, None, options.details)
 
-    failures = [o for o in outcomes if not passed(o, options.failure_exit)]
-    for outcome in failures:
-        print("FAIL " + describe(outcome, options.failure_exit))
-        print(first_lines(outcome.stderr, 6))
-    if options.details:
-        with open(options.details, "w", encoding="utf-8") as details:
-            for outcome in failures:
-                details.write(describe(outcome, options.failure_exit) + "\n")
-                details.write(first_lines(outcome.stderr, 60) + "\n\n")
-
-    without_grammar = [o for o in outcomes if o.case.without_grammar]
-    strict_failures = len(failures) + sum(1 for o in without_grammar if o.exit_code == 0)
-    print(f"{len(without_grammar)} invalid cases declare no grammar and were expected to pass;"
-          f" counting them as failures instead: {len(outcomes) - strict_failures} passed,"
-          f" {strict_failures} failed")
-    print(f"{len(outcomes) - len(failures)} passed, {len(failures)} failed")
+    strict_failures = len(failures) + sum(
+        1 for case, run in zip(cases, runs) if case.without_grammar and run.exit_code == 0)
+    print(f"{sum(1 for case in cases if case.without_grammar)} invalid cases declare no grammar and"
+          f" were expected to pass; counting them as failures instead:"
+          f" {len(cases) - strict_failures} passed, {strict_failures} failed")
+    print(f"{len(cases) - len(failures)} passed, {len(failures)} failed")
     for problem in broken:
         print("ERROR " + problem)
     return 1 if failures or broken else 0
