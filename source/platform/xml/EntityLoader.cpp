@@ -17,6 +17,7 @@
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LocalFile.h"
 #include "platform/xml/RemoteInput.h"
+#include "platform/xml/SelfInclusion.h"
 
 namespace platform::xml {
 
@@ -232,6 +233,8 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
   xmlParserInputPtr input = open(name, target, displayed, publicId, context, true);
   if (input != nullptr && assembling && referrer.empty()) {
     assemblyDocuments.push_back(name);
+    // A schema document, about to be read as a tree.
+    SelfInclusion::dropWhenRead(context);
   }
   return input;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/xml/EntityLoader.h"
+#include "platform/xml/SchemaHints.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -25,8 +26,12 @@ struct ElementStart {
 /// The schema layer of one pass: it starts at the first element that holds
 /// an xsi:schemaLocation or xsi:noNamespaceSchemaLocation hint and takes the
 /// events of that element's subtree, then stops. Hint locations are resolved
-/// by the pass's loader against the entity that holds them; both hints on
-/// one element are read together, through a schema composed of the two.
+/// by the pass's loader against the entity that holds them. Each schema
+/// document is read once (a repeated hint is no error); the documents that
+/// the hints of one element name are compiled together, each seeing the
+/// components of the others, and join those read before. A hint met after
+/// elements or attributes of its namespace, and an xsi:schemaLocation with
+/// an odd token, are errors of the document.
 /// Text goes to the schema layer in growing pieces (see text()). After an
 /// internal error of the schema layer (fail()) it takes no more events.
 class SchemaPlug {
@@ -56,6 +61,10 @@ public:
   }
   /// Records an internal error of the schema layer: its state is unusable.
   void fail() { failed = true; }
+  /// The schema document that the schema layer compiles now, while it
+  /// reads hints; "" otherwise. Errors of the compilation that libxml2 does
+  /// not place belong there.
+  const std::string& compilingSchema() const { return compiling; }
 
   /// An element start; hints in it are resolved by loads against base, the
   /// URI of the entity that holds them.
@@ -69,8 +78,9 @@ public:
 private:
   void stopAfterFailure();
   void endTextRun();
-  void forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element,
-                        int pairsAt, int singleAt);
+  bool forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element);
+  void reportHintProblem(const ElementStart& element, const std::string& problem);
+  void noteNamespaces(const ElementStart& element);
   void forward(const ElementStart& element);
 
   ErrorHandler errors;
@@ -83,6 +93,9 @@ private:
   void* handlerData = nullptr;
   std::size_t rootDepth = 0;
   bool failed = false;
+  SchemaHints hints;
+  unsigned compositions = 0;
+  std::string compiling;
   // The run of text between two tags: what the schema layer has of it, what
   // it is still to get, and whether a blank CDATA section went to it as such.
   std::size_t textRun = 0;

@@ -294,9 +294,20 @@ void Pass::record(const xmlError& error) {
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
     schema.fail();
   }
-  if (!reporter.ignores(error) && !dtd.suppresses(error)) {
-    reporter.add(error);
+  if (reporter.ignores(error) || dtd.suppresses(error)) {
+    return;
   }
+  if (error.domain == XML_FROM_SCHEMASP && error.file == nullptr && !schema.compilingSchema().empty()) {
+    // A fault of the hinted schema that libxml2 found once its documents
+    // were read: the schema is at fault, not the element that named it.
+    xmlError located = error;
+    located.file = const_cast<char*>(schema.compilingSchema().c_str());
+    located.line = 0;
+    located.int2 = 0;
+    reporter.add(located);
+    return;
+  }
+  reporter.add(error);
 }
 
 xmlSAXHandler Pass::handlers() {
