@@ -253,6 +253,21 @@ TEST(SizeAndDepth, FiftyMegabyteTextNodeUnderASchemaIsValidatedInLinearTime) {
   expectValid(folder, "schema.xml", {20s, 256 * megabytes});
 }
 
+// libxml2's pattern engine gives up on a long value that needs much
+// backtracking; the value then is not called invalid, only undecided.
+TEST(SizeAndDepth, LongValueThePatternEngineGivesUpOnIsNamedAsSuch) {
+  Documents folder;
+  folder.write("pattern.xsd",
+               "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\"><xs:element name=\"r\">"
+               "<xs:simpleType><xs:restriction base=\"xs:string\"><xs:pattern value=\".*a.*c\"/>"
+               "</xs:restriction></xs:simpleType></xs:element></xs:schema>");
+  folder.write("long.xml", "<r " + xsi + " xsi:noNamespaceSchemaLocation=\"pattern.xsd\">" +
+                               std::string(5000, 'a') + "</r>\n");
+  expectRefused(folder, "long.xml", small,
+                "long.xml:1:5106: Element 'r': [facet 'pattern'] The value is too long for the pattern engine, "
+                "which cannot tell whether it matches the pattern.\n Source");
+}
+
 TEST(SizeAndDepth, HundredsOfThousandsOfIdsAreTrackedInLinearTime) {
   // Memory grows with the IDs kept; every one must still be found, those
   // defined before the tables grew and after.

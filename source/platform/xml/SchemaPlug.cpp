@@ -98,6 +98,8 @@ void SchemaPlug::stopAfterFailure() {
 }
 
 void SchemaPlug::forward(const ElementStart& element) {
+  handledName = element.localName;
+  handledNamespace = element.uri;
   handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
                           element.namespaceCount, element.namespaces, element.attributeCount,
                           element.defaultedCount, element.attributes);
@@ -150,8 +152,10 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
       --defaultedCount;
     }
   }
+  handledName = element.localName;
+  handledNamespace = element.uri;
   for (const std::string& problem : problems) {
-    reportHintProblem(element, problem);
+    reportHintProblem(problem);
   }
   if (hints.empty()) {
     return false; // no schema to validate against: the element is no validation root
@@ -183,13 +187,20 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   return true;
 }
 
-// A broken hint is the document's fault, placed where the parser stands.
-void SchemaPlug::reportHintProblem(const ElementStart& element, const std::string& problem) {
-  std::string message = "Element '";
-  if (element.uri != nullptr) {
-    message += "{" + std::string(chars(element.uri)) + "}";
+std::string SchemaPlug::elementInHand() const {
+  if (handledName == nullptr) {
+    return "";
   }
-  message += std::string(chars(element.localName)) + "': " + problem + ".";
+  std::string name = "Element '";
+  if (handledNamespace != nullptr) {
+    name += "{" + std::string(chars(handledNamespace)) + "}";
+  }
+  return name + chars(handledName) + "': ";
+}
+
+// A broken hint is the document's fault, placed where the parser stands.
+void SchemaPlug::reportHintProblem(const std::string& problem) {
+  std::string message = elementInHand() + problem + ".";
   xmlError error{};
   error.domain = XML_FROM_SCHEMASV;
   error.code = XML_SCHEMAV_MISC;
@@ -206,6 +217,8 @@ void SchemaPlug::reportHintProblem(const ElementStart& element, const std::strin
 void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                             std::size_t depth) {
   endTextRun();
+  handledName = localName;
+  handledNamespace = uri;
   handler->endElementNs(handlerData, localName, prefix, uri);
   if (depth == rootDepth) {
     stop();

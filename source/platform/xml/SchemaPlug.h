@@ -60,7 +60,16 @@ public:
     return handler != nullptr;
   }
   /// Records an internal error of the schema layer: its state is unusable.
-  void fail() { failed = true; }
+  /// Returns whether it is the first of the failure (the schema layer
+  /// raises one for each of its functions that the failure passes through).
+  bool fail() {
+    const bool first = !failed;
+    failed = true;
+    return first;
+  }
+  /// "Element 'NAME': ", NAME the element whose start or end the schema
+  /// layer takes now, as its own messages name it.
+  std::string elementInHand() const;
   /// The schema document that the schema layer compiles now, while it
   /// reads hints; "" otherwise. Errors of the compilation that libxml2 does
   /// not place belong there.
@@ -79,7 +88,7 @@ private:
   void stopAfterFailure();
   void endTextRun();
   bool forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element);
-  void reportHintProblem(const ElementStart& element, const std::string& problem);
+  void reportHintProblem(const std::string& problem);
   void noteNamespaces(const ElementStart& element);
   void forward(const ElementStart& element);
 
@@ -91,6 +100,8 @@ private:
   xmlSchemaSAXPlugPtr plug = nullptr;
   xmlSAXHandlerPtr handler = nullptr;
   void* handlerData = nullptr;
+  const xmlChar* handledName = nullptr;
+  const xmlChar* handledNamespace = nullptr;
   std::size_t rootDepth = 0;
   bool failed = false;
   SchemaHints hints;

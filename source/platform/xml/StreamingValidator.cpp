@@ -85,6 +85,8 @@ private:
   DtdStreamCheck dtd;
   SchemaPlug schema;
   ExpansionGuard expansion;
+  // Whether the schema layer's last failure was a pattern it could not apply.
+  bool patternUndecided = false;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
   xmlParserCtxtPtr parser = nullptr;
@@ -292,7 +294,23 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 
 void Pass::record(const xmlError& error) {
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
-    schema.fail();
+    const bool first = schema.fail();
+    if (!first && patternUndecided) {
+      return; // the same failure, as it leaves each function of the schema layer
+    }
+    // libxml2's regular expressions give up on a long value that needs too
+    // much backtracking: the value is not known to fail the pattern.
+    patternUndecided = first && error.str1 != nullptr && std::strcmp(error.str1, "xmlSchemaValidateFacets") == 0 &&
+                       error.message != nullptr && std::strstr(error.message, "pattern") != nullptr;
+    if (patternUndecided) {
+      std::string text = schema.elementInHand() +
+                         "[facet 'pattern'] The value is too long for the pattern engine, which cannot tell "
+                         "whether it matches the pattern.";
+      xmlError undecided = error;
+      undecided.message = text.data();
+      reporter.add(undecided);
+      return;
+    }
   }
   if (reporter.ignores(error) || dtd.suppresses(error)) {
     return;
