@@ -224,7 +224,8 @@ TEST(SchemaHints, HintOnAnInnerElementIsEnforced) {
 
 // Each schema document is read once however often it is named (hints
 // repeated, a schema including itself or its includer), the hinted schemas
-// see each other's components, and a hint's faults are named.
+// see each other's components, a hint's faults are named, and a schema's
+// faults are placed in the schema document.
 TEST(SchemaHints, HintsAreAssembledIntoOneSchema) {
   const struct {
     const char* document;
@@ -248,6 +249,9 @@ TEST(SchemaHints, HintsAreAssembledIntoOneSchema) {
       {"xsd/bad-facets.xml",
        "xsd/schemas/bad-facets.xsd:0:0: facet 'maxInclusive': 'maxInclusive' has to be greater than or equal "
        "to 'minInclusive'."},
+      {"xsd/missing-include.xml",
+       "xsd/schemas/missing-include.xsd:3:0: failed to load \"xsd/schemas/no-such-part.xsd\": No such file or "
+       "directory"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.document);

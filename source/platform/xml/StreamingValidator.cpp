@@ -293,6 +293,9 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (reporter.placesRefusal(error)) {
+    return;
+  }
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
     const bool first = schema.fail();
     if (!first && patternUndecided) {
