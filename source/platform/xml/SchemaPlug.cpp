@@ -6,6 +6,7 @@
 
 #include <libxml/parserInternals.h>
 
+#include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/ResourceName.h"
 
 namespace platform::xml {
@@ -182,7 +183,11 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   element.attributeCount = static_cast<int>((forwarded.size() - first) / 5);
   element.defaultedCount = defaultedCount;
   compiling = fresh.empty() ? std::string() : fresh.front().uri;
+  compilationFaults = false;
   forward(element);
+  if (compiled != nullptr && !compiling.empty() && !compilationFaults && !failed) {
+    compiled(compiledData, internals::validationSchema(schema.get()), compiling);
+  }
   compiling.clear();
   return true;
 }

@@ -67,6 +67,19 @@ public:
     failed = true;
     return first;
   }
+  /// Called each time the schema layer has compiled, without a fault, the
+  /// schema documents that the hints of one element name: the schema as it
+  /// stands then (those documents and all read before), and the first
+  /// document named. A check of compiled schemas goes here; what it finds
+  /// is located in schema documents.
+  using CompiledHandler = void (*)(void* data, xmlSchemaPtr schema, const std::string& document);
+  void onCompiled(CompiledHandler handler, void* data) {
+    compiled = handler;
+    compiledData = data;
+  }
+  /// Records a fault that compiling the hinted schema found.
+  void compilationFailed() { compilationFaults = true; }
+
   /// "Element 'NAME': ", NAME the element whose start or end the schema
   /// layer takes now, as its own messages name it.
   std::string elementInHand() const;
@@ -107,6 +120,9 @@ private:
   SchemaHints hints;
   unsigned compositions = 0;
   std::string compiling;
+  bool compilationFaults = false;
+  CompiledHandler compiled = nullptr;
+  void* compiledData = nullptr;
   // The run of text between two tags: what the schema layer has of it, what
   // it is still to get, and whether a blank CDATA section went to it as such.
   std::size_t textRun = 0;

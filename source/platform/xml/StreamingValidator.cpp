@@ -293,6 +293,9 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (error.domain == XML_FROM_SCHEMASP && error.level >= XML_ERR_ERROR) {
+    schema.compilationFailed();
+  }
   if (reporter.placesRefusal(error)) {
     return;
   }
