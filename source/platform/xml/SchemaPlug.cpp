@@ -192,6 +192,24 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   return true;
 }
 
+std::string SchemaPlug::fail(const xmlError& error) {
+  const bool first = !failed;
+  failed = true;
+  if (!first && patternUndecided) {
+    return "";
+  }
+  // libxml2's regular expressions give up on a long value that needs too
+  // much backtracking: the value is not known to fail the pattern.
+  patternUndecided = first && error.str1 != nullptr && std::strcmp(error.str1, "xmlSchemaValidateFacets") == 0 &&
+                     error.message != nullptr && std::strstr(error.message, "pattern") != nullptr;
+  if (patternUndecided) {
+    return elementInHand() +
+           "[facet 'pattern'] The value is too long for the pattern engine, which cannot tell whether it "
+           "matches the pattern.";
+  }
+  return error.message != nullptr ? error.message : "Internal error of the schema layer";
+}
+
 std::string SchemaPlug::elementInHand() const {
   if (handledName == nullptr) {
     return "";

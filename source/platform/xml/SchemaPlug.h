@@ -59,14 +59,11 @@ public:
     }
     return handler != nullptr;
   }
-  /// Records an internal error of the schema layer: its state is unusable.
-  /// Returns whether it is the first of the failure (the schema layer
-  /// raises one for each of its functions that the failure passes through).
-  bool fail() {
-    const bool first = !failed;
-    failed = true;
-    return first;
-  }
+  /// Records error, an internal error of the schema layer: its state is
+  /// unusable. Returns the message to report, "" for none: the schema layer
+  /// raises one for each of its functions that a failure passes through,
+  /// and a value that its pattern engine gave up on is told once, as such.
+  std::string fail(const _xmlError& error);
   /// Called each time the schema layer has compiled, without a fault, the
   /// schema documents that the hints of one element name: the schema as it
   /// stands then (those documents and all read before), and the first
@@ -117,6 +114,8 @@ private:
   const xmlChar* handledNamespace = nullptr;
   std::size_t rootDepth = 0;
   bool failed = false;
+  // Whether the last failure was a pattern the schema layer could not apply.
+  bool patternUndecided = false;
   SchemaHints hints;
   unsigned compositions = 0;
   std::string compiling;

@@ -85,8 +85,6 @@ private:
   DtdStreamCheck dtd;
   SchemaPlug schema;
   ExpansionGuard expansion;
-  // Whether the schema layer's last failure was a pattern it could not apply.
-  bool patternUndecided = false;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
   xmlParserCtxtPtr parser = nullptr;
@@ -299,24 +297,14 @@ void Pass::record(const xmlError& error) {
   if (reporter.placesRefusal(error)) {
     return;
   }
+  xmlError told = error;
+  std::string failure;
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
-    const bool first = schema.fail();
-    if (!first && patternUndecided) {
-      return; // the same failure, as it leaves each function of the schema layer
-    }
-    // libxml2's regular expressions give up on a long value that needs too
-    // much backtracking: the value is not known to fail the pattern.
-    patternUndecided = first && error.str1 != nullptr && std::strcmp(error.str1, "xmlSchemaValidateFacets") == 0 &&
-                       error.message != nullptr && std::strstr(error.message, "pattern") != nullptr;
-    if (patternUndecided) {
-      std::string text = schema.elementInHand() +
-                         "[facet 'pattern'] The value is too long for the pattern engine, which cannot tell "
-                         "whether it matches the pattern.";
-      xmlError undecided = error;
-      undecided.message = text.data();
-      reporter.add(undecided);
+    failure = schema.fail(error);
+    if (failure.empty()) {
       return;
     }
+    told.message = failure.data();
   }
   if (reporter.ignores(error) || dtd.suppresses(error)) {
     return;
@@ -324,14 +312,11 @@ void Pass::record(const xmlError& error) {
   if (error.domain == XML_FROM_SCHEMASP && error.file == nullptr && !schema.compilingSchema().empty()) {
     // A fault of the hinted schema that libxml2 found once its documents
     // were read: the schema is at fault, not the element that named it.
-    xmlError located = error;
-    located.file = const_cast<char*>(schema.compilingSchema().c_str());
-    located.line = 0;
-    located.int2 = 0;
-    reporter.add(located);
-    return;
+    told.file = const_cast<char*>(schema.compilingSchema().c_str());
+    told.line = 0;
+    told.int2 = 0;
   }
-  reporter.add(error);
+  reporter.add(told);
 }
 
 xmlSAXHandler Pass::handlers() {
