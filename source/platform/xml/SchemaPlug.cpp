@@ -122,18 +122,16 @@ void SchemaPlug::startElement(EntityLoader::Scope& loads, const char* base, cons
 void SchemaPlug::noteNamespaces(const ElementStart& element) {
   hints.use(chars(element.uri));
   for (int i = 0; i < element.attributeCount; ++i) {
+    // Unqualified attributes are the element's own; xsi's count as any.
     const xmlChar* uri = element.attributes[5 * i + 2];
-    if (uri != nullptr && std::strcmp(chars(uri), xsiNamespace) != 0) {
+    if (uri != nullptr) {
       hints.use(chars(uri));
     }
   }
 }
 
 // Hands an element start to the schema layer with one hint in place of its
-// own, unless its hints name no schema at all: the schema documents they name that it has not read yet, resolved,
-// and composed into one when there are several (libxml2 would compile each
-// on its own, blind to the others, and reads only one of the two hint
-// attributes).
+// own (see hintFor), unless no hint so far names a schema.
 bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element) {
   const Assembly assembly(loads, isRemoteUrl(base));
   std::vector<SchemaHints::Location> fresh;
@@ -161,17 +159,8 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   if (hints.empty()) {
     return false; // no schema to validate against: the element is no validation root
   }
-  std::string hint;
-  const char* hintName = "schemaLocation";
-  if (fresh.size() == 1 && fresh.front().targetNamespace.empty()) {
-    hint = fresh.front().uri;
-    hintName = "noNamespaceSchemaLocation";
-  } else if (fresh.size() == 1) {
-    hint = fresh.front().targetNamespace + " " + fresh.front().uri;
-  } else if (fresh.size() > 1) {
-    const std::string composed = compositionNamespace + std::to_string(++compositions);
-    hint = composed + " " + loads.addGeneratedSchema(base, SchemaHints::composition(fresh, composed));
-  }
+  const char* hintName = nullptr;
+  const std::string hint = hintFor(loads, base, fresh, hintName);
   const xmlChar* const xsiHint[5] = {reinterpret_cast<const xmlChar*>(hintName),
                                      reinterpret_cast<const xmlChar*>("xsi"),
                                      reinterpret_cast<const xmlChar*>(xsiNamespace),
@@ -190,6 +179,27 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   }
   compiling.clear();
   return true;
+}
+
+// The value of the one hint that names the schema documents not read yet,
+// and its attribute's name: several are composed into one schema (libxml2
+// would compile each on its own, blind to the others, and reads only one of
+// the two hint attributes of an element).
+std::string SchemaPlug::hintFor(EntityLoader::Scope& loads, const std::string& base,
+                                const std::vector<SchemaHints::Location>& fresh, const char*& name) {
+  name = "schemaLocation";
+  if (fresh.size() == 1 && fresh.front().targetNamespace.empty()) {
+    name = "noNamespaceSchemaLocation";
+    return fresh.front().uri;
+  }
+  if (fresh.size() == 1) {
+    return fresh.front().targetNamespace + " " + fresh.front().uri;
+  }
+  if (fresh.empty()) {
+    return "";
+  }
+  const std::string composed = compositionNamespace + std::to_string(++compositions);
+  return composed + " " + loads.addGeneratedSchema(base, SchemaHints::composition(fresh, composed));
 }
 
 std::string SchemaPlug::fail(const xmlError& error) {

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/SchemaHints.h"
@@ -98,6 +99,8 @@ private:
   void stopAfterFailure();
   void endTextRun();
   bool forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element);
+  std::string hintFor(EntityLoader::Scope& loads, const std::string& base,
+                      const std::vector<SchemaHints::Location>& fresh, const char*& name);
   void reportHintProblem(const std::string& problem);
   void noteNamespaces(const ElementStart& element);
   void forward(const ElementStart& element);
