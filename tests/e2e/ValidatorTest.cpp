@@ -183,7 +183,8 @@ TEST(DtdValidation, MissingExternalSubsetIsAnError) {
 TEST(SchemaHints, ValidDocumentsPass) {
   for (const char* document :
        {"xsd/order-valid.xml", "xsd/two-namespaces-valid.xml", "xsd/catalog-valid.xml",
-        "xsd/note-valid.xml", "xsd/child-hint-valid.xml"}) {
+        "xsd/note-valid.xml", "xsd/child-hint-valid.xml", "xsd/repeated-hints-valid.xml",
+        "xsd/include-cycles-valid.xml", "xsd/import-without-location-valid.xml"}) {
     SCOPED_TRACE(document);
     expectValid(document);
   }
@@ -237,6 +238,43 @@ TEST(SchemaHints, HintOnAnInnerElementIsEnforced) {
   expectRejected("xsd/child-hint-invalid.xml",
                  {"xsd/child-hint-invalid.xml:7:30: Element '{urn:vexlor:order}item', attribute "
                   "'qty': '0' is not a valid value of the atomic type 'xs:positiveInteger'."});
+}
+
+// Each schema document is read once however often it is named (hints
+// repeated, a schema including itself or its includer), the hinted schemas
+// see each other's components, a hint's faults are named, and a schema's
+// faults are placed in the schema document.
+TEST(SchemaHints, HintsAreAssembledIntoOneSchema) {
+  const struct {
+    const char* document;
+    std::string error;
+  } rows[] = {
+      {"xsd/repeated-hints-invalid.xml",
+       "xsd/repeated-hints-invalid.xml:8:86: Element '{urn:vexlor:order}item', attribute 'qty': '0' is not a "
+       "valid value of the atomic type 'xs:positiveInteger'."},
+      {"xsd/include-cycles-invalid.xml",
+       "xsd/include-cycles-invalid.xml:4:17: Element 'part': '0' is not a valid value of the atomic type "
+       "'xs:positiveInteger'."},
+      {"xsd/import-without-location-invalid.xml",
+       "xsd/import-without-location-invalid.xml:4:22: Element '{urn:vexlor:units}weight', attribute 'unit': "
+       "[facet 'enumeration'] The value 'lb' is not an element of the set {'g', 'kg'}."},
+      {"xsd/late-hint.xml",
+       "xsd/late-hint.xml:5:86: Element '{urn:vexlor:order}item': xsi:schemaLocation names a schema for "
+       "namespace 'urn:vexlor:order' after elements or attributes of it have been validated; it is not read."},
+      {"xsd/odd-hint.xml",
+       "xsd/odd-hint.xml:3:45: Element '{urn:vexlor:order}order': xsi:schemaLocation must hold pairs of "
+       "namespace and location; 'urn:vexlor:order' has no location."},
+      {"xsd/bad-facets.xml",
+       "xsd/schemas/bad-facets.xsd:0:0: facet 'maxInclusive': 'maxInclusive' has to be greater than or equal "
+       "to 'minInclusive'."},
+      {"xsd/missing-include.xml",
+       "xsd/schemas/missing-include.xsd:3:0: failed to load \"xsd/schemas/no-such-part.xsd\": No such file or "
+       "directory"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.document);
+    expectRejected(row.document, {row.error});
+  }
 }
 
 TEST(SchemaHints, SchemaThatCannotBeLoadedIsAnError) {

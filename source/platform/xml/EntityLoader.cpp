@@ -17,6 +17,7 @@
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LocalFile.h"
 #include "platform/xml/RemoteInput.h"
+#include "platform/xml/SelfInclusion.h"
 
 namespace platform::xml {
 
@@ -93,12 +94,34 @@ bool EntityLoader::Scope::wasRefused(const char* name) const {
 // Reports a refused resource at the place that referred to it.
 void EntityLoader::Scope::refuse(xmlParserCtxtPtr referrer, const std::string& name,
                                  const std::string& message) {
-  ValidationError error = reporter.at(referrer);
-  error.message = message;
   if (refused.size() < maxRememberedRefusals) {
     refused.push_back(name);
   }
+  const bool placed = referrer != nullptr && referrer->input != nullptr && referrer->input->filename != nullptr;
+  if (assembling && !placed && unplacedRefusals.size() < maxRememberedRefusals) {
+    unplacedRefusals.emplace_back(name, message);
+    return;
+  }
+  ValidationError error = reporter.at(referrer);
+  error.message = message;
   reporter.report(std::move(error));
+}
+
+bool EntityLoader::Scope::placeRefusal(const char* name, ValidationError position) {
+  const auto waiting = std::find_if(unplacedRefusals.begin(), unplacedRefusals.end(),
+                                    [name](const auto& refusal) { return refusal.first == name; });
+  if (waiting == unplacedRefusals.end()) {
+    return false;
+  }
+  position.message = waiting->second;
+  unplacedRefusals.erase(waiting);
+  reporter.report(std::move(position));
+  return true;
+}
+
+bool EntityLoader::Scope::isGenerated(const char* name) const {
+  return std::any_of(generated.begin(), generated.end(),
+                     [name](const auto& document) { return document.first == name; });
 }
 
 std::string EntityLoader::Scope::refusalName(const std::string& message) {
@@ -156,6 +179,12 @@ void EntityLoader::Scope::beginSchemaAssembly(bool hintsAreRemote) {
 }
 
 void EntityLoader::Scope::endSchemaAssembly() {
+  for (auto& [name, message] : unplacedRefusals) {
+    ValidationError error = reporter.here();
+    error.message = std::move(message);
+    reporter.report(std::move(error));
+  }
+  unplacedRefusals.clear();
   assembling = false;
   assemblyRoots.clear();
   assemblyDocuments.clear();
@@ -229,6 +258,8 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
   xmlParserInputPtr input = open(name, target, displayed, publicId, context, true);
   if (input != nullptr && assembling && referrer.empty()) {
     assemblyDocuments.push_back(name);
+    // A schema document, about to be read as a tree.
+    SelfInclusion::dropWhenRead(context);
   }
   return input;
 }

@@ -92,6 +92,16 @@ public:
     void beginSchemaAssembly(bool hintsAreRemote);
     void endSchemaAssembly();
 
+    /// Reports at position the refusal of the schema document that libxml2
+    /// calls name, if one waits for the place that names it (libxml2 opens
+    /// schema documents without saying which document refers to them, and
+    /// names the include, import or hint in an error of its own); whether
+    /// one did. Those still waiting when the assembly ends are reported
+    /// where the parser stands.
+    bool placeRefusal(const char* name, ValidationError position);
+    /// Whether name is a document made by this load (addGeneratedSchema).
+    bool isGenerated(const char* name) const;
+
     /// What an external entity named uri holds, when known without reading
     /// it; otherwise unknown.
     std::size_t entitySize(const std::string& uri, std::size_t unknown) const;
@@ -135,6 +145,9 @@ public:
     bool assemblyRemote = false;
     std::vector<std::string> assemblyRoots;
     std::vector<ResourceName> assemblyDocuments;
+    /// Refusals of schema documents waiting for the place that names them:
+    /// the name libxml2 asked for, and the message.
+    std::vector<std::pair<std::string, std::string>> unplacedRefusals;
 
     Scope* previous;
   };

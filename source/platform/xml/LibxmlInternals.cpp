@@ -1,5 +1,6 @@
 #include "platform/xml/LibxmlInternals.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -10,6 +11,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
+#include <libxml/schemasInternals.h>
+#include <libxml/xmlschemas.h>
 #include <libxml/xmlversion.h>
 
 #include "platform/xml/ErrorChannels.h"
@@ -265,6 +268,63 @@ std::string declaredEncoding(const _xmlParserCtxt* parser) {
 }
 
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
+
+// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to the schema.
+struct SchemaValidationHead {
+  int type;
+  void* errorContext;
+  xmlSchemaValidityErrorFunc error;
+  xmlSchemaValidityWarningFunc warning;
+  xmlStructuredErrorFunc structuredError;
+  xmlSchemaPtr schema;
+};
+
+xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
+  return context != nullptr ? reinterpret_cast<SchemaValidationHead*>(context)->schema : nullptr;
+}
+
+namespace {
+
+// struct _xmlSchemaImport in xmlschemas.c: what schemasImports holds for
+// each namespace.
+struct SchemaImport {
+  int type;
+  int flags;
+  const xmlChar* schemaLocation;
+  const xmlChar* originalTargetNamespace;
+  const xmlChar* targetNamespace;
+  xmlDocPtr document;
+  void* relations;
+  int located;
+  int parsed;
+  int imported;
+  int preserveDocument;
+  void* globals;
+  void* locals;
+  xmlSchemaPtr schema;
+};
+
+void collectSchema(void* payload, void* found, const xmlChar*) {
+  const xmlSchemaPtr schema = static_cast<SchemaImport*>(payload)->schema;
+  auto& schemas = *static_cast<std::vector<xmlSchemaPtr>*>(found);
+  if (schema != nullptr && std::find(schemas.begin(), schemas.end(), schema) == schemas.end()) {
+    schemas.push_back(schema);
+  }
+}
+
+} // namespace
+
+std::vector<xmlSchemaPtr> namespaceSchemas(xmlSchemaPtr schema) {
+  std::vector<xmlSchemaPtr> schemas;
+  if (schema == nullptr) {
+    return schemas;
+  }
+  schemas.push_back(schema);
+  if (schema->schemasImports != nullptr) {
+    xmlHashScan(static_cast<xmlHashTablePtr>(schema->schemasImports), collectSchema, &schemas);
+  }
+  return schemas;
+}
 
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)
     : context(context), validate(context->validate), loadSubset(context->loadsubset) {

@@ -6,10 +6,13 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 struct _xmlDoc;
 struct _xmlNode;
 struct _xmlParserCtxt;
+struct _xmlSchema;
+struct _xmlSchemaValidCtxt;
 
 namespace platform::xml::internals {
 
@@ -61,6 +64,16 @@ std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding)
 /// The encoding the document's XML declaration names, or "" (libxml2 keeps
 /// it in one of two places, depending on what it detected first).
 std::string declaredEncoding(const _xmlParserCtxt* parser);
+
+/// The schema a validation context validates against: for one made
+/// without a schema, the one it assembles from the hints it reads (libxml2
+/// offers no accessor).
+_xmlSchema* validationSchema(_xmlSchemaValidCtxt* context);
+
+/// The schemas of each namespace that schema holds, schema's own included:
+/// libxml2 keeps the components of each imported namespace in a schema of
+/// its own, reached only through its private records of the imports.
+std::vector<_xmlSchema*> namespaceSchemas(_xmlSchema* schema);
 
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).

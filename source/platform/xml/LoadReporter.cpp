@@ -90,6 +90,15 @@ int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
   return 0;
 }
 
+bool LoadReporter::placesRefusal(const xmlError& error) {
+  if (loads == nullptr || error.str1 == nullptr || !loads->refusedAny() ||
+      (error.domain != XML_FROM_SCHEMASP && error.domain != XML_FROM_SCHEMASV)) {
+    return false;
+  }
+  const bool inSchema = error.file != nullptr && !loads->isGenerated(error.file);
+  return loads->placeRefusal(error.str1, inSchema ? place(error) : here());
+}
+
 bool LoadReporter::ignores(const xmlError& error) const {
   if (Catalogs::reading()) {
     return true; // a catalog that cannot be read is skipped; the lookup goes on without it

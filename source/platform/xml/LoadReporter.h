@@ -61,6 +61,11 @@ public:
   /// Adds error, its location named as reports name it.
   void report(ValidationError error) override;
 
+  /// Reports the loader's refusal of a schema document that libxml2's
+  /// error echoes, where the error places it (the include or import that
+  /// names the document; a hint or a composition of hints stands where the
+  /// parser stands); whether it did.
+  bool placesRefusal(const _xmlError& error);
   /// Whether libxml2's error is no problem of the document.
   bool ignores(const _xmlError& error) const;
   /// Adds libxml2's error, placed and with its message on one line.

@@ -1,10 +1,12 @@
 #include "platform/xml/SchemaPlug.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 #include <libxml/parserInternals.h>
 
+#include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/ResourceName.h"
 
 namespace platform::xml {
@@ -16,84 +18,15 @@ const char* const xsiNamespace = "http://www.w3.org/2001/XMLSchema-instance";
 // Text up to this length goes to the schema layer as it comes (see text()).
 constexpr std::size_t directTextLength = std::size_t{64} << 10;
 
+// Compositions of hints take namespaces of this stem, which no document uses.
+const char* const compositionNamespace = "urn:x-vexlor:schema-hints:";
+
 const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
 bool isXsiHint(const xmlChar** attribute) {
   return attribute[2] != nullptr && std::strcmp(chars(attribute[2]), xsiNamespace) == 0 &&
          (std::strcmp(chars(attribute[0]), "schemaLocation") == 0 ||
           std::strcmp(chars(attribute[0]), "noNamespaceSchemaLocation") == 0);
-}
-
-std::string escaped(const std::string& value) {
-  std::string out;
-  for (const char c : value) {
-    switch (c) {
-    case '&': out += "&amp;"; break;
-    case '<': out += "&lt;"; break;
-    case '"': out += "&quot;"; break;
-    default: out.push_back(c);
-    }
-  }
-  return out;
-}
-
-// A schema that imports each namespace of an xsi:schemaLocation value and
-// includes the no-namespace schema.
-std::string hintSchema(const std::string& pairs, const std::string& noNamespaceLocation) {
-  std::string schema = "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\">\n";
-  std::size_t position = 0;
-  while (position < pairs.size()) {
-    const std::size_t namespaceEnd = pairs.find(' ', position);
-    if (namespaceEnd == std::string::npos) {
-      break;
-    }
-    std::size_t locationEnd = pairs.find(' ', namespaceEnd + 1);
-    if (locationEnd == std::string::npos) {
-      locationEnd = pairs.size();
-    }
-    schema += "  <xs:import namespace=\"" + escaped(pairs.substr(position, namespaceEnd - position)) +
-              "\" schemaLocation=\"" +
-              escaped(pairs.substr(namespaceEnd + 1, locationEnd - namespaceEnd - 1)) + "\"/>\n";
-    position = locationEnd + 1;
-  }
-  schema += "  <xs:include schemaLocation=\"" + escaped(noNamespaceLocation) + "\"/>\n</xs:schema>\n";
-  return schema;
-}
-
-// Schema locations in xsi hints are relative to the entity that holds them;
-// libxml2 would take them relative to the current directory, and give up on
-// one with a space or a non-ASCII letter.
-std::string resolveHint(EntityLoader::Scope& loads, const std::string& base, const xmlChar* value,
-                        const xmlChar* valueEnd, bool pairs) {
-  const std::string hint(chars(value), static_cast<std::size_t>(valueEnd - value));
-  std::string resolved;
-  std::size_t position = 0;
-  bool isLocation = !pairs;
-  while (position < hint.size()) {
-    const std::size_t start = hint.find_first_not_of(" \t\r\n", position);
-    if (start == std::string::npos) {
-      break;
-    }
-    // A no-namespace location is one URI, which may hold spaces of its own;
-    // the pairs of schemaLocation are separated by white space.
-    std::size_t end = pairs ? hint.find_first_of(" \t\r\n", start) : hint.find_last_not_of(" \t\r\n") + 1;
-    if (end == std::string::npos) {
-      end = hint.size();
-    }
-    std::string token = hint.substr(start, end - start);
-    if (isLocation) {
-      token = loads.resolve(base, token);
-    }
-    if (!resolved.empty()) {
-      resolved.push_back(' ');
-    }
-    resolved += token;
-    if (pairs) {
-      isLocation = !isLocation;
-    }
-    position = end;
-  }
-  return resolved;
 }
 
 // The schemas the hints name are read while the schema layer takes the
@@ -149,6 +82,8 @@ void SchemaPlug::stop() {
   handler = nullptr;
   handlerData = nullptr;
   schema.reset();
+  hints.clear();
+  compositions = 0;
   textRun = 0;
   pendingText.clear();
   blankCdataForwarded = false;
@@ -164,6 +99,8 @@ void SchemaPlug::stopAfterFailure() {
 }
 
 void SchemaPlug::forward(const ElementStart& element) {
+  handledName = element.localName;
+  handledNamespace = element.uri;
   handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
                           element.namespaceCount, element.namespaces, element.attributeCount,
                           element.defaultedCount, element.attributes);
@@ -171,60 +108,150 @@ void SchemaPlug::forward(const ElementStart& element) {
 
 void SchemaPlug::startElement(EntityLoader::Scope& loads, const char* base, const ElementStart& element) {
   endTextRun();
-  int pairsAt = -1;
-  int singleAt = -1;
-  for (int i = 0; i < element.attributeCount; ++i) {
-    if (isXsiHint(element.attributes + 5 * i)) {
-      (std::strcmp(chars(element.attributes[5 * i]), "schemaLocation") == 0 ? pairsAt : singleAt) = i;
+  if (holdsHint(element)) {
+    if (!forwardWithHints(loads, base, element)) {
+      stop();
+      return;
     }
-  }
-  if (pairsAt < 0 && singleAt < 0) {
-    forward(element);
   } else {
-    forwardWithHints(loads, base, element, pairsAt, singleAt);
+    forward(element);
+  }
+  noteNamespaces(element);
+}
+
+void SchemaPlug::noteNamespaces(const ElementStart& element) {
+  hints.use(chars(element.uri));
+  for (int i = 0; i < element.attributeCount; ++i) {
+    // Unqualified attributes are the element's own; xsi's count as any.
+    const xmlChar* uri = element.attributes[5 * i + 2];
+    if (uri != nullptr) {
+      hints.use(chars(uri));
+    }
   }
 }
 
-// Hands an element start to the schema layer with its hints resolved.
-void SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element,
-                                  int pairsAt, int singleAt) {
+// Hands an element start to the schema layer with one hint in place of its
+// own (see hintFor), unless no hint so far names a schema.
+bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element) {
   const Assembly assembly(loads, isRemoteUrl(base));
-  std::vector<const xmlChar*> forwarded(element.attributes, element.attributes + 5 * element.attributeCount);
-  const auto hint = [&](int index, bool pairs) {
-    return index < 0 ? std::string()
-                     : resolveHint(loads, base, forwarded[5 * index + 3], forwarded[5 * index + 4], pairs);
-  };
-  const std::string pairs = hint(pairsAt, true);
-  std::string single = hint(singleAt, false);
-  if (pairsAt >= 0 && singleAt >= 0) {
-    // libxml2 reads only one of the two hints of an element: a small schema
-    // that includes the no-namespace one and imports the others carries both.
-    single = loads.addGeneratedSchema(base, hintSchema(pairs, single));
-    forwarded.erase(forwarded.begin() + 5 * pairsAt, forwarded.begin() + 5 * pairsAt + 5);
-    if (pairsAt >= element.attributeCount - element.defaultedCount) {
-      --element.defaultedCount;
+  std::vector<SchemaHints::Location> fresh;
+  std::vector<std::string> problems;
+  // Room for the hint that stands for them all, first.
+  std::vector<const xmlChar*> forwarded(5, nullptr);
+  int defaultedCount = element.defaultedCount;
+  for (int i = 0; i < element.attributeCount; ++i) {
+    const xmlChar** attribute = element.attributes + 5 * i;
+    if (!isXsiHint(attribute)) {
+      forwarded.insert(forwarded.end(), attribute, attribute + 5);
+      continue;
     }
-    --element.attributeCount;
-    if (singleAt > pairsAt) {
-      --singleAt;
+    const std::string value(chars(attribute[3]), static_cast<std::size_t>(attribute[4] - attribute[3]));
+    hints.read(loads, base, value, std::strcmp(chars(attribute[0]), "schemaLocation") == 0, fresh, problems);
+    if (i >= element.attributeCount - element.defaultedCount) {
+      --defaultedCount;
     }
-    pairsAt = -1;
   }
-  const auto setValue = [&forwarded](int index, const std::string& value) {
-    if (index >= 0) {
-      forwarded[5 * index + 3] = reinterpret_cast<const xmlChar*>(value.c_str());
-      forwarded[5 * index + 4] = reinterpret_cast<const xmlChar*>(value.c_str() + value.size());
-    }
-  };
-  setValue(pairsAt, pairs);
-  setValue(singleAt, single);
-  element.attributes = forwarded.data();
+  handledName = element.localName;
+  handledNamespace = element.uri;
+  for (const std::string& problem : problems) {
+    reportHintProblem(problem);
+  }
+  if (hints.empty()) {
+    return false; // no schema to validate against: the element is no validation root
+  }
+  const char* hintName = nullptr;
+  const std::string hint = hintFor(loads, base, fresh, hintName);
+  const xmlChar* const xsiHint[5] = {reinterpret_cast<const xmlChar*>(hintName),
+                                     reinterpret_cast<const xmlChar*>("xsi"),
+                                     reinterpret_cast<const xmlChar*>(xsiNamespace),
+                                     reinterpret_cast<const xmlChar*>(hint.c_str()),
+                                     reinterpret_cast<const xmlChar*>(hint.c_str() + hint.size())};
+  std::copy(xsiHint, xsiHint + 5, forwarded.begin());
+  const std::size_t first = fresh.empty() ? 5 : 0;
+  element.attributes = forwarded.data() + first;
+  element.attributeCount = static_cast<int>((forwarded.size() - first) / 5);
+  element.defaultedCount = defaultedCount;
+  compiling = fresh.empty() ? std::string() : fresh.front().uri;
+  compilationFaults = false;
   forward(element);
+  if (compiled != nullptr && !compiling.empty() && !compilationFaults && !failed) {
+    compiled(compiledData, internals::validationSchema(schema.get()), compiling);
+  }
+  compiling.clear();
+  return true;
+}
+
+// The value of the one hint that names the schema documents not read yet,
+// and its attribute's name: several are composed into one schema (libxml2
+// would compile each on its own, blind to the others, and reads only one of
+// the two hint attributes of an element).
+std::string SchemaPlug::hintFor(EntityLoader::Scope& loads, const std::string& base,
+                                const std::vector<SchemaHints::Location>& fresh, const char*& name) {
+  name = "schemaLocation";
+  if (fresh.size() == 1 && fresh.front().targetNamespace.empty()) {
+    name = "noNamespaceSchemaLocation";
+    return fresh.front().uri;
+  }
+  if (fresh.size() == 1) {
+    return fresh.front().targetNamespace + " " + fresh.front().uri;
+  }
+  if (fresh.empty()) {
+    return "";
+  }
+  const std::string composed = compositionNamespace + std::to_string(++compositions);
+  return composed + " " + loads.addGeneratedSchema(base, SchemaHints::composition(fresh, composed));
+}
+
+std::string SchemaPlug::fail(const xmlError& error) {
+  const bool first = !failed;
+  failed = true;
+  if (!first && patternUndecided) {
+    return "";
+  }
+  // libxml2's regular expressions give up on a long value that needs too
+  // much backtracking: the value is not known to fail the pattern.
+  patternUndecided = first && error.str1 != nullptr && std::strcmp(error.str1, "xmlSchemaValidateFacets") == 0 &&
+                     error.message != nullptr && std::strstr(error.message, "pattern") != nullptr;
+  if (patternUndecided) {
+    return elementInHand() +
+           "[facet 'pattern'] The value is too long for the pattern engine, which cannot tell whether it "
+           "matches the pattern.";
+  }
+  return error.message != nullptr ? error.message : "Internal error of the schema layer";
+}
+
+std::string SchemaPlug::elementInHand() const {
+  if (handledName == nullptr) {
+    return "";
+  }
+  std::string name = "Element '";
+  if (handledNamespace != nullptr) {
+    name += "{" + std::string(chars(handledNamespace)) + "}";
+  }
+  return name + chars(handledName) + "': ";
+}
+
+// A broken hint is the document's fault, placed where the parser stands.
+void SchemaPlug::reportHintProblem(const std::string& problem) {
+  std::string message = elementInHand() + problem + ".";
+  xmlError error{};
+  error.domain = XML_FROM_SCHEMASV;
+  error.code = XML_SCHEMAV_MISC;
+  error.level = XML_ERR_ERROR;
+  error.message = message.data();
+  const char* file = nullptr;
+  unsigned long line = 0;
+  locator(locatorData, &file, &line);
+  error.file = const_cast<char*>(file);
+  error.line = static_cast<int>(line);
+  errors(errorData, &error);
 }
 
 void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri,
                             std::size_t depth) {
   endTextRun();
+  handledName = localName;
+  handledNamespace = uri;
   handler->endElementNs(handlerData, localName, prefix, uri);
   if (depth == rootDepth) {
     stop();

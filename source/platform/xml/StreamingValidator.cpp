@@ -314,12 +314,32 @@ void Pass::record(const xmlError& error) {
   if (encoding.absorbs(error)) {
     return;
   }
+  if (error.domain == XML_FROM_SCHEMASP && error.level >= XML_ERR_ERROR) {
+    schema.compilationFailed();
+  }
+  if (reporter.placesRefusal(error)) {
+    return;
+  }
+  xmlError told = error;
+  std::string failure;
   if (error.domain == XML_FROM_SCHEMASV && error.code == XML_SCHEMAV_INTERNAL) {
-    schema.fail();
+    failure = schema.fail(error);
+    if (failure.empty()) {
+      return;
+    }
+    told.message = failure.data();
   }
-  if (!reporter.ignores(error) && !dtd.suppresses(error)) {
-    reporter.add(error);
+  if (reporter.ignores(error) || dtd.suppresses(error)) {
+    return;
   }
+  if (error.domain == XML_FROM_SCHEMASP && error.file == nullptr && !schema.compilingSchema().empty()) {
+    // A fault of the hinted schema that libxml2 found once its documents
+    // were read: the schema is at fault, not the element that named it.
+    told.file = const_cast<char*>(schema.compilingSchema().c_str());
+    told.line = 0;
+    told.int2 = 0;
+  }
+  reporter.add(told);
 }
 
 xmlSAXHandler Pass::handlers() {

@@ -5,8 +5,13 @@
 #include <libxml/hash.h>
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
+#include <libxml/schemasInternals.h>
+#include <libxml/xmlschemas.h>
 
 #include <string>
+#include <vector>
+
+#include "support/TemporaryDirectory.h"
 
 // Each test pins what the pass assumes of libxml2's internal structures, so
 // that a libxml2 that changes under it fails here first.
@@ -82,6 +87,33 @@ TEST(LibxmlInternals, SpreadIdTablesKeepEveryEntry) {
   xmlHashFree(static_cast<xmlHashTablePtr>(document->ids), nullptr);
   document->ids = nullptr;
   xmlFreeDoc(document);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LibxmlInternals, AValidationContextShowsItsSchemaAndThatItsNamespaces) {
+  testsupport::TemporaryDirectory folder;
+  folder.write("b.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:b'>"
+                        "<xs:element name='s'/></xs:schema>");
+  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:a'>"
+                           "<xs:import namespace='urn:b' schemaLocation='" + folder.file("b.xsd") + "'/>"
+                           "<xs:element name='r'/></xs:schema>";
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
+  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  ASSERT_NE(nullptr, schema);
+  xmlSchemaValidCtxtPtr given = xmlSchemaNewValidCtxt(schema);
+  EXPECT_EQ(schema, internals::validationSchema(given));
+  const std::vector<xmlSchemaPtr> schemas = internals::namespaceSchemas(schema);
+  ASSERT_EQ(2u, schemas.size());
+  EXPECT_EQ(schema, schemas[0]);
+  ASSERT_NE(nullptr, schemas[1]->targetNamespace);
+  EXPECT_STREQ("urn:b", reinterpret_cast<const char*>(schemas[1]->targetNamespace));
+  EXPECT_NE(nullptr, schemas[1]->elemDecl);
+  xmlSchemaFreeValidCtxt(given);
+  xmlSchemaFree(schema);
+  xmlSchemaFreeParserCtxt(parser);
 }
 
 } // namespace
