@@ -9,6 +9,7 @@
 #include <libxml/dict.h>
 #include <libxml/hash.h>
 #include <libxml/parserInternals.h>
+#include <libxml/schemasInternals.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
 #include <libxml/schemasInternals.h>
@@ -35,6 +36,59 @@ constexpr unsigned int dtdChecksDoneMark = 0xabcd1235;
 // How many element, text and attribute structures the parser keeps for
 // reuse, as libxml2's reader does.
 constexpr int keptStructures = 100;
+
+// The head that particles, model groups and model group definitions share
+// in a compiled schema (xmlSchemaTreeItem in xmlschemas.c): a particle's
+// children is its term, a model group's its first particle, a group
+// definition's its model group; particles of one group are chained by next.
+struct SchemaTreeItem {
+  xmlSchemaTypeType type;
+  xmlSchemaAnnotPtr annot;
+  SchemaTreeItem* next;
+  SchemaTreeItem* children;
+};
+
+void collectElementTypes(const SchemaTreeItem* item, std::vector<const _xmlSchemaType*>& types) {
+  for (; item != nullptr; item = item->next) {
+    switch (item->type) {
+    case XML_SCHEMA_TYPE_ELEMENT: {
+      const auto* element = reinterpret_cast<const xmlSchemaElement*>(item);
+      if (element->subtypes != nullptr) {
+        types.push_back(element->subtypes);
+      }
+      break;
+    }
+    case XML_SCHEMA_TYPE_PARTICLE:
+    case XML_SCHEMA_TYPE_SEQUENCE:
+    case XML_SCHEMA_TYPE_CHOICE:
+    case XML_SCHEMA_TYPE_ALL:
+    case XML_SCHEMA_TYPE_GROUP:
+      collectElementTypes(item->children, types);
+      break;
+    default:
+      break;
+    }
+    // Only particles are chained; the terms' next fields mean other things.
+    if (item->type != XML_SCHEMA_TYPE_PARTICLE) {
+      break;
+    }
+  }
+}
+
+// A complex type's attrUses (xmlSchemaItemList and xmlSchemaAttributeUse in
+// xmlschemas.c).
+struct SchemaItemList {
+  void** items;
+  int nbItems;
+  int sizeItems;
+};
+
+struct SchemaAttributeUse {
+  xmlSchemaTypeType type;
+  xmlSchemaAnnotPtr annot;
+  SchemaAttributeUse* next;
+  xmlSchemaAttributePtr attrDecl;
+};
 
 bool ownedText(xmlParserCtxtPtr ctxt, const xmlChar* text) {
   return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
@@ -351,6 +405,26 @@ void IdTables::spread(xmlDocPtr document) {
     spreadTable(document->ids, idBuckets);
     spreadTable(document->refs, refBuckets);
   }
+}
+
+std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType) {
+  std::vector<const _xmlSchemaType*> types;
+  if (complexType.type != XML_SCHEMA_TYPE_COMPLEX) {
+    return types;
+  }
+  if (complexType.contentType == XML_SCHEMA_CONTENT_ELEMENTS || complexType.contentType == XML_SCHEMA_CONTENT_MIXED) {
+    collectElementTypes(reinterpret_cast<const SchemaTreeItem*>(complexType.subtypes), types);
+  }
+  if (const auto* uses = static_cast<const SchemaItemList*>(complexType.attrUses)) {
+    for (int i = 0; i < uses->nbItems; ++i) {
+      const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
+      if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
+          use->attrDecl->subtypes != nullptr) {
+        types.push_back(use->attrDecl->subtypes);
+      }
+    }
+  }
+  return types;
 }
 
 } // namespace platform::xml::internals

@@ -13,6 +13,7 @@ struct _xmlNode;
 struct _xmlParserCtxt;
 struct _xmlSchema;
 struct _xmlSchemaValidCtxt;
+struct _xmlSchemaType;
 
 namespace platform::xml::internals {
 
@@ -78,6 +79,12 @@ std::vector<_xmlSchema*> namespaceSchemas(_xmlSchema* schema);
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).
 void keepIdsByValue(_xmlParserCtxt* parser);
+
+/// The type definitions of the element declarations in a compiled complex
+/// type's content model and of its attribute uses, local ones included
+/// (libxml2 keeps particles, model groups and attribute uses in structures
+/// of its own).
+std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType);
 
 /// While it lives, libxml2's element start and end in entity content make
 /// no validity checks and record no IDs of their own: they would run

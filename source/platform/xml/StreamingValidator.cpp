@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "platform/xml/ErrorChannels.h"
 #include "platform/xml/ErrorCollector.h"
 #include "platform/xml/ExpansionGuard.h"
+#include "platform/xml/FacetConsistency.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LoadReporter.h"
 #include "platform/xml/ResourceName.h"
@@ -40,7 +42,9 @@ class Pass {
 public:
   Pass(LoadOptions options, ErrorCollector& errors)
       : options(options), errors(errors), reporter(errors), dtd(reporter),
-        schema(passError, this, LoadReporter::locate, &reporter) {}
+        schema(passError, this, LoadReporter::locate, &reporter) {
+    schema.onCompiled(checkFacets, this);
+  }
   Pass(const Pass&) = delete;
   Pass& operator=(const Pass&) = delete;
 
@@ -79,6 +83,7 @@ private:
                              const xmlChar* systemId);
   static void parserError(void* context, xmlErrorPtr error);
   static void passError(void* pass, xmlErrorPtr error);
+  static void checkFacets(void* pass, xmlSchemaPtr compiled, const std::string& document);
 
   void record(const xmlError& error);
   void checkByteOrderMark();
@@ -95,6 +100,8 @@ private:
   SchemaPlug schema;
   StandaloneAttributes standalone;
   EncodingCheck encoding;
+  // Facet faults reported so far: each compilation checks the whole schema.
+  std::set<std::string> facetFaults;
   ExpansionGuard expansion;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
@@ -340,6 +347,20 @@ void Pass::record(const xmlError& error) {
     told.int2 = 0;
   }
   reporter.add(told);
+}
+
+// Facets that contradict each other pass libxml2's compilation; they are
+// checked in every namespace's schema once the hints have compiled.
+void Pass::checkFacets(void* data, xmlSchemaPtr compiled, const std::string&) {
+  Pass& pass = *static_cast<Pass*>(data);
+  for (xmlSchemaPtr one : internals::namespaceSchemas(compiled)) {
+    checkFacetConsistency(*one, [&pass](const FacetViolation& fault) {
+      const int line = fault.line > 0 && fault.line <= INT_MAX ? static_cast<int>(fault.line) : 0;
+      if (pass.facetFaults.insert(fault.location + ":" + std::to_string(line) + ": " + fault.message).second) {
+        pass.reporter.report({fault.location, line, 0, fault.message});
+      }
+    });
+  }
 }
 
 xmlSAXHandler Pass::handlers() {

@@ -18,6 +18,9 @@ struct XmlDeleter {
     xmlFreeParserCtxt(context);
   }
   void operator()(xmlSchemaValidCtxt* context) const noexcept { xmlSchemaFreeValidCtxt(context); }
+  void operator()(xmlSchemaParserCtxt* context) const noexcept { xmlSchemaFreeParserCtxt(context); }
+  void operator()(xmlSchema* schema) const noexcept { xmlSchemaFree(schema); }
+  void operator()(xmlDoc* document) const noexcept { xmlFreeDoc(document); }
   void operator()(xmlURI* uri) const noexcept { xmlFreeURI(uri); }
   void operator()(xmlChar* text) const noexcept { xmlFree(text); }
 };
