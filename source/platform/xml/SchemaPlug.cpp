@@ -21,6 +21,19 @@ constexpr std::size_t directTextLength = std::size_t{64} << 10;
 // Compositions of hints take namespaces of this stem, which no document uses.
 const char* const compositionNamespace = "urn:x-vexlor:schema-hints:";
 
+// libxml2 validates a validation root only by a global declaration of its
+// name, never by its xsi:type alone (XSD allows either). A root that
+// carries xsi:type is validated as the one child of this element, whose lax
+// wildcard takes its declaration when there is one and its xsi:type when
+// there is none, as for the root.
+const char* const wrapperNamespace = "urn:x-vexlor:validation-root";
+const char* const wrapperName = "root";
+const char* const wrapperSchema =
+    "<xs:schema xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" targetNamespace=\"urn:x-vexlor:validation-root\">"
+    "<xs:element name=\"root\"><xs:complexType><xs:sequence>"
+    "<xs:any namespace=\"##any\" processContents=\"lax\"/>"
+    "</xs:sequence></xs:complexType></xs:element></xs:schema>";
+
 const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
 bool isXsiHint(const xmlChar** attribute) {
@@ -42,10 +55,27 @@ private:
   EntityLoader::Scope& loads;
 };
 
+bool hasXsiType(const ElementStart& element);
+
 } // namespace
 
 SchemaPlug::SchemaPlug(ErrorHandler errors, void* errorData, Locator locator, void* locatorData)
     : errors(errors), errorData(errorData), locator(locator), locatorData(locatorData) {}
+
+namespace {
+
+bool hasXsiType(const ElementStart& element) {
+  for (int i = 0; i < element.attributeCount; ++i) {
+    const xmlChar** attribute = element.attributes + 5 * i;
+    if (attribute[2] != nullptr && std::strcmp(chars(attribute[2]), xsiNamespace) == 0 &&
+        std::strcmp(chars(attribute[0]), "type") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+} // namespace
 
 bool SchemaPlug::holdsHint(const ElementStart& element) {
   for (int i = 0; i < element.attributeCount; ++i) {
@@ -72,6 +102,8 @@ void SchemaPlug::start(std::size_t depth) {
     schema.reset();
   }
   rootDepth = depth;
+  wrapped = false;
+  rootForwarded = false;
 }
 
 void SchemaPlug::stop() {
@@ -159,6 +191,11 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   if (hints.empty()) {
     return false; // no schema to validate against: the element is no validation root
   }
+  wrapped = !rootForwarded && hasXsiType(element);
+  if (wrapped) {
+    fresh.push_back({wrapperNamespace, loads.addGeneratedSchema(base, wrapperSchema)});
+  }
+  rootForwarded = true;
   const char* hintName = nullptr;
   const std::string hint = hintFor(loads, base, fresh, hintName);
   const xmlChar* const xsiHint[5] = {reinterpret_cast<const xmlChar*>(hintName),
@@ -167,12 +204,17 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
                                      reinterpret_cast<const xmlChar*>(hint.c_str()),
                                      reinterpret_cast<const xmlChar*>(hint.c_str() + hint.size())};
   std::copy(xsiHint, xsiHint + 5, forwarded.begin());
-  const std::size_t first = fresh.empty() ? 5 : 0;
+  const std::size_t first = fresh.empty() || wrapped ? 5 : 0;
   element.attributes = forwarded.data() + first;
   element.attributeCount = static_cast<int>((forwarded.size() - first) / 5);
   element.defaultedCount = defaultedCount;
   compiling = fresh.empty() ? std::string() : fresh.front().uri;
   compilationFaults = false;
+  if (wrapped) {
+    // The wrapper takes the hints, and the root follows as its child.
+    forward({reinterpret_cast<const xmlChar*>(wrapperName), nullptr, reinterpret_cast<const xmlChar*>(wrapperNamespace),
+             0, nullptr, 1, 0, forwarded.data()});
+  }
   forward(element);
   if (compiled != nullptr && !compiling.empty() && !compilationFaults && !failed) {
     compiled(compiledData, internals::validationSchema(schema.get()), compiling);
@@ -254,6 +296,10 @@ void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, con
   handledNamespace = uri;
   handler->endElementNs(handlerData, localName, prefix, uri);
   if (depth == rootDepth) {
+    if (wrapped && handler != nullptr) {
+      handler->endElementNs(handlerData, reinterpret_cast<const xmlChar*>(wrapperName), nullptr,
+                            reinterpret_cast<const xmlChar*>(wrapperNamespace));
+    }
     stop();
   }
 }

@@ -116,6 +116,11 @@ private:
   const xmlChar* handledName = nullptr;
   const xmlChar* handledNamespace = nullptr;
   std::size_t rootDepth = 0;
+  // Whether the validation root went to the schema layer, and whether it
+  // went as the child of a wrapper (its xsi:type may then stand for a
+  // declaration).
+  bool rootForwarded = false;
+  bool wrapped = false;
   bool failed = false;
   // Whether the last failure was a pattern the schema layer could not apply.
   bool patternUndecided = false;
