@@ -55,15 +55,6 @@ private:
   EntityLoader::Scope& loads;
 };
 
-bool hasXsiType(const ElementStart& element);
-
-} // namespace
-
-SchemaPlug::SchemaPlug(ErrorHandler errors, void* errorData, Locator locator, void* locatorData)
-    : errors(errors), errorData(errorData), locator(locator), locatorData(locatorData) {}
-
-namespace {
-
 bool hasXsiType(const ElementStart& element) {
   for (int i = 0; i < element.attributeCount; ++i) {
     const xmlChar** attribute = element.attributes + 5 * i;
@@ -76,6 +67,9 @@ bool hasXsiType(const ElementStart& element) {
 }
 
 } // namespace
+
+SchemaPlug::SchemaPlug(ErrorHandler errors, void* errorData, Locator locator, void* locatorData)
+    : errors(errors), errorData(errorData), locator(locator), locatorData(locatorData) {}
 
 bool SchemaPlug::holdsHint(const ElementStart& element) {
   for (int i = 0; i < element.attributeCount; ++i) {
