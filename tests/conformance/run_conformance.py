@@ -122,13 +122,9 @@ def main():
     parser.add_argument("--expected-cases", type=int, default=1965)
     parser.add_argument("--failure-exit", default="255",
                         help="exit code of a rejected document, or 'nonzero'")
-    parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=float, default=20.0, help="seconds per case")
     parser.add_argument("--cases", nargs="+", metavar="ID",
                         help="run only these cases (the case count is then not checked)")
-    parser.add_argument("--details", metavar="FILE",
-                        help="write every failing case with its standard error to FILE")
-    parser.add_argument("command", nargs="+", help="the validator and its fixed arguments")
+    suite_run.add_run_options(parser, "case")
     options = parser.parse_args()
 
     cases = load_cases(options.suite)

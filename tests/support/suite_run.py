@@ -24,6 +24,16 @@ class Run:
         return "timed out" if self.timed_out else f"exit {self.exit_code}"
 
 
+def add_run_options(parser, item):
+    """The options every suite run takes: workers, time limit, a details file
+    and the validator command; item names what the suite holds ("case")."""
+    parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--timeout", type=float, default=20.0, help=f"seconds per {item}")
+    parser.add_argument("--details", metavar="FILE",
+                        help=f"write every failing {item} with its standard error to FILE")
+    parser.add_argument("command", nargs="+", help="the validator and its fixed arguments")
+
+
 def validator_command(command):
     """The command with a relative path to the program made absolute, so
     that it can run from every case's folder."""

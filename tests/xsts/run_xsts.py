@@ -137,13 +137,9 @@ def parse_options():
                         help="fail unless this many instance and schema tests are counted")
     parser.add_argument("--minimum-passes", type=int, nargs=2, default=(0, 0),
                         metavar=("INSTANCE", "SCHEMA"), help="fail when fewer tests pass")
-    parser.add_argument("--jobs", type=int, default=2)
-    parser.add_argument("--timeout", type=float, default=20.0, help="seconds per test")
     parser.add_argument("--tests", nargs="+", metavar="ID",
                         help="run only these tests (counts and minimums are then not checked)")
-    parser.add_argument("--details", metavar="FILE",
-                        help="write every failing test with its standard error to FILE")
-    parser.add_argument("command", nargs="+", help="the validator and its fixed arguments")
+    suite_run.add_run_options(parser, "test")
     return parser.parse_args()
 
 
