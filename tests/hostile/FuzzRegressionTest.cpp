@@ -73,11 +73,10 @@ TEST(FuzzRegression, ErrorAfterEntityContentWasParsedIsPlacedWithoutItsFreedCont
     declarations += "<!ENTITY a" + std::to_string(level) + " \"" + references + "\">\n";
   }
   ErrorCollector errors;
-  EXPECT_EQ("Detected an entity reference loop",
-            firstProblem(folder,
-                         "<!DOCTYPE bomb [\n" + declarations + "<!ELEMENT bomb (#PCDATA)>\n]>\n"
-                         "<bomb>&a9;</bomb>\n",
-                         errors));
+  firstProblem(folder, "<!DOCTYPE bomb [\n" + declarations + "<!ELEMENT bomb (#PCDATA)>\n]>\n<bomb>&a9;</bomb>\n",
+               errors);
+  ASSERT_FALSE(errors.kept().empty());
+  EXPECT_EQ(14, errors.kept().front().line);
   EXPECT_EQ(folder.file("doc.xml"), errors.kept().front().location);
 }
 

@@ -60,6 +60,7 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
     parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, node,
                                             qualifiedName(element.localName, element.prefix));
     checkDeclared(node);
+    internals::registerEntityTextIds(context, node);
     if (internals::startTagDeclaresXmlPrefix(context)) {
       checkXmlPrefixDeclared(node);
     }

@@ -6,6 +6,7 @@
 
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
+#include <libxml/xmlversion.h>
 
 #include "platform/xml/LibxmlInternals.h"
 
@@ -71,6 +72,17 @@ bool EncodingCheck::absorbs(const xmlError& error) {
     }
   }
   return early;
+}
+
+std::string EncodingCheck::overruledDeclaration(const xmlError& error) const {
+#if LIBXML_VERSION >= 21200
+  if (error.code == XML_WAR_ENCODING_MISMATCH && error.str1 != nullptr) {
+    return contradiction(error.str1);
+  }
+#else
+  (void)error;
+#endif
+  return "";
 }
 
 std::string EncodingCheck::stoppedAt(const _xmlParserCtxt* context, bool& suppressed) {

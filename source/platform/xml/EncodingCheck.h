@@ -32,6 +32,11 @@ public:
   /// Whether error is libxml2's early report of bytes it cannot decode,
   /// which the pass places itself (see stoppedAt and unplaced).
   bool absorbs(const _xmlError& error);
+
+  /// The contradiction that error stands for, or "": libxml2 2.12 and
+  /// later check the declaration against the mark themselves, warn, and
+  /// put the mark's encoding in its place before the document starts.
+  std::string overruledDeclaration(const _xmlError& error) const;
   /// When context's parser has stopped because the bytes ahead cannot be
   /// decoded: the report for the place where it stands, the first time;
   /// suppressed is set when the error being raised there is to be dropped

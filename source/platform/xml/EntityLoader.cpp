@@ -145,6 +145,7 @@ std::string EntityLoader::Scope::resolve(const std::string& base, const std::str
     result = refusalName("failed to load \"" + name.uri + "\": " + name.problem);
   } else if (name.isLocal() && isRemoteUrl(base)) {
     result = refusalName(remoteReferenceRefusal(reporter.display(name.uri), base));
+    originRefused = true;
   } else {
     result = name.uri;
   }
@@ -253,6 +254,14 @@ xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicI
   const std::string displayed = name.isRefused() ? target : reporter.display(name.uri);
   if (name.isLocal() && referredFromRemote(referrer, target)) {
     refuse(context, target, remoteReferenceRefusal(displayed, referrer));
+    // libxml2 2.13 and later read on after a refused entity: what the
+    // hostile resource declares next (a URL made to carry the file's
+    // text) is not fetched either.
+    originRefused = true;
+    return nullptr;
+  }
+  if (originRefused && !name.isLocal()) {
+    refuse(context, target, "failed to load \"" + displayed + "\": a resource of this document was refused");
     return nullptr;
   }
   xmlParserInputPtr input = open(name, target, displayed, publicId, context, true);

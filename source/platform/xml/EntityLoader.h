@@ -138,6 +138,8 @@ public:
     std::map<std::string, std::string> refusals;
     std::map<std::string, std::string> refusalByMessage;
     RemoteBodies bodies;
+    // A remote resource referred to a local file: nothing more is fetched.
+    bool originRefused = false;
 
     /// The schema assembly in progress: whether the hints are in a remote
     /// resource, the schemas they name, and the schema documents read so far.

@@ -10,7 +10,7 @@ namespace {
 // Swallows what libxml2 would otherwise print on its generic channel.
 void discardGenericError(void*, const char*, ...) {}
 
-void discardStructuredError(void*, xmlErrorPtr) {}
+void discardStructuredError(void*, LibxmlError) {}
 
 } // namespace
 

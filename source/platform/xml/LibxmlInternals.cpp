@@ -1,6 +1,10 @@
+// libxml2 2.14 and later mark most of the fields used here deprecated;
+// this file is where the project reads them, on purpose.
+#define XML_DEPRECATED_MEMBER
+
 #include "platform/xml/LibxmlInternals.h"
 
-#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
@@ -9,86 +13,39 @@
 #include <libxml/dict.h>
 #include <libxml/hash.h>
 #include <libxml/parserInternals.h>
-#include <libxml/schemasInternals.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
-#include <libxml/schemasInternals.h>
-#include <libxml/xmlschemas.h>
 #include <libxml/xmlversion.h>
 
 #include "platform/xml/ErrorChannels.h"
 
-// The fields and values used here are those of libxml2 2.9; another series
-// may lay its structures out or use them otherwise.
-#if LIBXML_VERSION < 20900 || LIBXML_VERSION >= 21000
-#error "LibxmlInternals.cpp is written for libxml2 2.9.x: check each trick in it against this libxml2"
+// Each trick here was checked against the sources of libxml2 2.9.13 and
+// 2.9.14, 2.10.4, 2.11.9, 2.12.10, 2.13.9, 2.14.6 and 2.15.3, and says
+// which of those series need it. Another series must be checked first.
+#if LIBXML_VERSION < 20913 || LIBXML_VERSION >= 21600
+#error "LibxmlInternals.cpp was checked against libxml2 2.9.13 to 2.15: check each trick in it against this libxml2"
 #endif
 
 namespace platform::xml::internals {
 
 namespace {
 
-// The values libxml2 keeps in a parser's vctxt.finishDtd before and after
-// its checks of the DTD itself (XML_CTXT_FINISH_DTD_0 and _1 in valid.c).
+#if LIBXML_VERSION < 21000
+// 2.9: the values libxml2 keeps in a parser's vctxt.finishDtd before and
+// after its checks of the DTD itself (XML_CTXT_FINISH_DTD_0 and _1, which
+// valid.h defines for libxml2's own sources only).
 constexpr unsigned int dtdChecksPendingMark = 0xabcd1234;
 constexpr unsigned int dtdChecksDoneMark = 0xabcd1235;
+#else
+// 2.10 to 2.15: the bit of a parser's vctxt.flags that libxml2 sets once it
+// has made those checks (XML_VCTXT_DTD_VALIDATED, in valid.h in 2.10,
+// private from 2.11 on).
+constexpr unsigned int dtdValidatedFlag = 1u << 0;
+#endif
 
 // How many element, text and attribute structures the parser keeps for
 // reuse, as libxml2's reader does.
 constexpr int keptStructures = 100;
-
-// The head that particles, model groups and model group definitions share
-// in a compiled schema (xmlSchemaTreeItem in xmlschemas.c): a particle's
-// children is its term, a model group's its first particle, a group
-// definition's its model group; particles of one group are chained by next.
-struct SchemaTreeItem {
-  xmlSchemaTypeType type;
-  xmlSchemaAnnotPtr annot;
-  SchemaTreeItem* next;
-  SchemaTreeItem* children;
-};
-
-void collectElementTypes(const SchemaTreeItem* item, std::vector<const _xmlSchemaType*>& types) {
-  for (; item != nullptr; item = item->next) {
-    switch (item->type) {
-    case XML_SCHEMA_TYPE_ELEMENT: {
-      const auto* element = reinterpret_cast<const xmlSchemaElement*>(item);
-      if (element->subtypes != nullptr) {
-        types.push_back(element->subtypes);
-      }
-      break;
-    }
-    case XML_SCHEMA_TYPE_PARTICLE:
-    case XML_SCHEMA_TYPE_SEQUENCE:
-    case XML_SCHEMA_TYPE_CHOICE:
-    case XML_SCHEMA_TYPE_ALL:
-    case XML_SCHEMA_TYPE_GROUP:
-      collectElementTypes(item->children, types);
-      break;
-    default:
-      break;
-    }
-    // Only particles are chained; the terms' next fields mean other things.
-    if (item->type != XML_SCHEMA_TYPE_PARTICLE) {
-      break;
-    }
-  }
-}
-
-// A complex type's attrUses (xmlSchemaItemList and xmlSchemaAttributeUse in
-// xmlschemas.c).
-struct SchemaItemList {
-  void** items;
-  int nbItems;
-  int sizeItems;
-};
-
-struct SchemaAttributeUse {
-  xmlSchemaTypeType type;
-  xmlSchemaAnnotPtr annot;
-  SchemaAttributeUse* next;
-  xmlSchemaAttributePtr attrDecl;
-};
 
 bool ownedText(xmlParserCtxtPtr ctxt, const xmlChar* text) {
   return text != nullptr && (ctxt->dict == nullptr || !xmlDictOwns(ctxt->dict, text));
@@ -140,6 +97,7 @@ void releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
   }
 }
 
+#if LIBXML_VERSION < 21200
 void copyHashEntry(void* payload, void* table, const xmlChar* name, const xmlChar* name2,
                    const xmlChar* name3) {
   xmlHashAddEntry3(static_cast<xmlHashTablePtr>(table), name, name2, name3, payload);
@@ -166,6 +124,7 @@ void spreadTable(void*& table, std::size_t& buckets) {
   table = spread;
   buckets *= 4;
 }
+#endif
 
 } // namespace
 
@@ -187,13 +146,19 @@ void releaseElement(xmlParserCtxtPtr parser, xmlParserCtxtPtr context, xmlNodePt
   recycle(context, node);
 }
 
-// Should another libxml2 use other marks, the pass's own root check does
-// not fire, and libxml2 makes those checks itself, as before.
+#if LIBXML_VERSION < 21000
 bool dtdChecksPending(const _xmlParserCtxt* parser) {
   return parser->validate && parser->vctxt.finishDtd == dtdChecksPendingMark;
 }
 
 void dtdChecksMade(xmlParserCtxtPtr parser) { parser->vctxt.finishDtd = dtdChecksDoneMark; }
+#else
+bool dtdChecksPending(const _xmlParserCtxt* parser) {
+  return parser->validate && (parser->vctxt.flags & dtdValidatedFlag) == 0;
+}
+
+void dtdChecksMade(xmlParserCtxtPtr parser) { parser->vctxt.flags |= dtdValidatedFlag; }
+#endif
 
 void dropValidationStack(xmlParserCtxtPtr parser) {
   xmlValidCtxt& validation = parser->vctxt;
@@ -222,16 +187,21 @@ std::size_t documentBytesRead(const _xmlParserCtxt* parser) {
                                    static_cast<std::size_t>(document->cur - document->base);
 }
 
-std::string innermostInputName(const _xmlParserCtxt* context) {
+const _xmlParserInput* innermostNamedInput(const _xmlParserCtxt* context) {
   if (context == nullptr) {
-    return "";
+    return nullptr;
   }
   for (int i = context->inputNr - 1; i >= 0; --i) {
     if (context->inputTab[i] != nullptr && context->inputTab[i]->filename != nullptr) {
-      return context->inputTab[i]->filename;
+      return context->inputTab[i];
     }
   }
-  return "";
+  return nullptr;
+}
+
+std::string innermostInputName(const _xmlParserCtxt* context) {
+  const xmlParserInput* input = innermostNamedInput(context);
+  return input != nullptr ? input->filename : "";
 }
 
 bool atCharacterReference(const _xmlParserCtxt* context, const xmlChar* data) {
@@ -321,64 +291,72 @@ std::string declaredEncoding(const _xmlParserCtxt* parser) {
   return name != nullptr ? reinterpret_cast<const char*>(name) : "";
 }
 
-void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
-
-// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to the schema.
-struct SchemaValidationHead {
-  int type;
-  void* errorContext;
-  xmlSchemaValidityErrorFunc error;
-  xmlSchemaValidityWarningFunc warning;
-  xmlStructuredErrorFunc structuredError;
-  xmlSchemaPtr schema;
-};
-
-xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
-  return context != nullptr ? reinterpret_cast<SchemaValidationHead*>(context)->schema : nullptr;
+// 2.9 and 2.10 count expansion in ways the pass's own bound always meets
+// first. 2.11 keeps a running total in sizeentcopy (which only its checks
+// read) and refuses once it is ten times what was read; 2.12 and later
+// take a factor (xmlCtxtSetMaxAmplification), which entity contexts do not
+// inherit from their parent.
+void leaveExpansionToThePass(xmlParserCtxtPtr context) {
+#if LIBXML_VERSION >= 21200
+  xmlCtxtSetMaxAmplification(context, UINT_MAX);
+#elif LIBXML_VERSION >= 21100
+  context->sizeentcopy = 0;
+#else
+  (void)context;
+#endif
 }
 
+// nbErrors counts for nothing else in 2.11 to 2.15: its only reader is the
+// cut-off at 100.
+void keepReportingErrors(xmlParserCtxtPtr context) {
+#if LIBXML_VERSION >= 21100
+  if (context != nullptr) {
+    context->nbErrors = 0;
+  }
+#else
+  (void)context;
+#endif
+}
+
+#if LIBXML_VERSION >= 21300
 namespace {
 
-// struct _xmlSchemaImport in xmlschemas.c: what schemasImports holds for
-// each namespace.
-struct SchemaImport {
-  int type;
-  int flags;
-  const xmlChar* schemaLocation;
-  const xmlChar* originalTargetNamespace;
-  const xmlChar* targetNamespace;
-  xmlDocPtr document;
-  void* relations;
-  int located;
-  int parsed;
-  int imported;
-  int preserveDocument;
-  void* globals;
-  void* locals;
-  xmlSchemaPtr schema;
-};
-
-void collectSchema(void* payload, void* found, const xmlChar*) {
-  const xmlSchemaPtr schema = static_cast<SchemaImport*>(payload)->schema;
-  auto& schemas = *static_cast<std::vector<xmlSchemaPtr>*>(found);
-  if (schema != nullptr && std::find(schemas.begin(), schemas.end(), schema) == schemas.end()) {
-    schemas.push_back(schema);
-  }
+std::string qualified(const xmlChar* local, const xmlNs* ns) {
+  std::string name = ns != nullptr && ns->prefix != nullptr ? std::string(reinterpret_cast<const char*>(ns->prefix)) + ":" : "";
+  return name + reinterpret_cast<const char*>(local);
 }
 
 } // namespace
 
-std::vector<xmlSchemaPtr> namespaceSchemas(xmlSchemaPtr schema) {
-  std::vector<xmlSchemaPtr> schemas;
-  if (schema == nullptr) {
-    return schemas;
+void registerEntityTextIds(xmlParserCtxtPtr context, xmlNodePtr node) {
+  if (context->input == nullptr || context->input->entity == nullptr || node == nullptr || context->myDoc == nullptr) {
+    return;
   }
-  schemas.push_back(schema);
-  if (schema->schemasImports != nullptr) {
-    xmlHashScan(static_cast<xmlHashTablePtr>(schema->schemasImports), collectSchema, &schemas);
+  xmlDocPtr document = context->myDoc;
+  const std::string element = qualified(node->name, node->ns);
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next) {
+    const std::string name = qualified(attribute->name, attribute->ns);
+    const auto* elementName = reinterpret_cast<const xmlChar*>(element.c_str());
+    const auto* attributeName = reinterpret_cast<const xmlChar*>(name.c_str());
+    xmlAttributePtr declaration = xmlGetDtdAttrDesc(document->intSubset, elementName, attributeName);
+    if (declaration == nullptr && document->extSubset != nullptr) {
+      declaration = xmlGetDtdAttrDesc(document->extSubset, elementName, attributeName);
+    }
+    if (declaration == nullptr || declaration->atype != XML_ATTRIBUTE_ID) {
+      continue;
+    }
+    xmlChar* value = xmlNodeListGetString(document, attribute->children, 1);
+    if (value != nullptr) {
+      context->valid &= xmlAddID(&context->vctxt, document, value, attribute) != nullptr ? 1 : 0;
+      xmlFree(value);
+    }
   }
-  return schemas;
 }
+#else
+void registerEntityTextIds(xmlParserCtxtPtr, xmlNodePtr) {}
+#endif
+
+void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)
     : context(context), validate(context->validate), loadSubset(context->loadsubset) {
@@ -390,6 +368,11 @@ EntityContentChecksOff::~EntityContentChecksOff() {
   context->validate = validate;
   context->loadsubset = loadSubset;
 }
+
+// 2.9 to 2.11 only: from 2.12 on, libxml2's dictionary and hash tables
+// grow without bound by themselves, and the document keeps its own tables.
+#if LIBXML_VERSION < 21200
+const bool IdTables::spreads = true;
 
 void IdTables::createPlain(xmlDocPtr document) {
   if (document != nullptr && document->ids == nullptr) {
@@ -406,25 +389,11 @@ void IdTables::spread(xmlDocPtr document) {
     spreadTable(document->refs, refBuckets);
   }
 }
+#else
+const bool IdTables::spreads = false;
 
-std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType) {
-  std::vector<const _xmlSchemaType*> types;
-  if (complexType.type != XML_SCHEMA_TYPE_COMPLEX) {
-    return types;
-  }
-  if (complexType.contentType == XML_SCHEMA_CONTENT_ELEMENTS || complexType.contentType == XML_SCHEMA_CONTENT_MIXED) {
-    collectElementTypes(reinterpret_cast<const SchemaTreeItem*>(complexType.subtypes), types);
-  }
-  if (const auto* uses = static_cast<const SchemaItemList*>(complexType.attrUses)) {
-    for (int i = 0; i < uses->nbItems; ++i) {
-      const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
-      if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
-          use->attrDecl->subtypes != nullptr) {
-        types.push_back(use->attrDecl->subtypes);
-      }
-    }
-  }
-  return types;
-}
+void IdTables::createPlain(xmlDocPtr) {}
+void IdTables::spread(xmlDocPtr) {}
+#endif
 
 } // namespace platform::xml::internals

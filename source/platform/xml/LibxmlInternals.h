@@ -11,6 +11,7 @@
 struct _xmlDoc;
 struct _xmlNode;
 struct _xmlParserCtxt;
+struct _xmlParserInput;
 struct _xmlSchema;
 struct _xmlSchemaValidCtxt;
 struct _xmlSchemaType;
@@ -37,8 +38,12 @@ void dropValidationStack(_xmlParserCtxt* parser);
 /// Bytes of the document entity read so far.
 std::size_t documentBytesRead(const _xmlParserCtxt* parser);
 
-/// The name (URI) of the innermost input of context that has one (the text
-/// of an internal entity has none); "" when none has.
+/// The innermost input of context that has a name (URI): the text of an
+/// internal entity has none, and a place in it is given where the entity
+/// was referred to. Null when none has.
+const _xmlParserInput* innermostNamedInput(const _xmlParserCtxt* context);
+
+/// The name of innermostNamedInput(context); "" when none has one.
 std::string innermostInputName(const _xmlParserCtxt* context);
 
 /// Whether the blank text at data that context just handed over came from
@@ -76,6 +81,29 @@ _xmlSchema* validationSchema(_xmlSchemaValidCtxt* context);
 /// its own, reached only through its private records of the imports.
 std::vector<_xmlSchema*> namespaceSchemas(_xmlSchema* schema);
 
+/// Leaves the bound on entity expansion to the pass (ExpansionGuard), so
+/// that every series refuses the same documents: libxml2 2.11 and later
+/// refuse, with checks of their own, documents the pass lets through
+/// (a million references to a short entity). Called for each context
+/// before it parses a reference.
+void leaveExpansionToThePass(_xmlParserCtxt* context);
+
+/// Makes context hand over every error it meets: libxml2 2.11 and later
+/// stop reporting after 100 errors of one parser, while the pass counts
+/// all of them (the report lists 50 and says how many more there were).
+/// Called from the error handler.
+void keepReportingErrors(_xmlParserCtxt* context);
+
+/// libxml2 2.13 and later read the text of an entity with the document's
+/// own parser, and on purpose register no ID of it (a tree holds the
+/// text once, whatever the number of references). The pass parses every
+/// reference again, and each reference's IDs count: this registers the
+/// IDs of node, which context has just built inside an entity's text.
+/// Earlier series read that text with a parser of its own, whose elements
+/// the pass validates against the document (DtdStreamCheck), and there
+/// this does nothing.
+void registerEntityTextIds(_xmlParserCtxt* context, _xmlNode* node);
+
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).
 void keepIdsByValue(_xmlParserCtxt* parser);
@@ -107,9 +135,12 @@ private:
 /// document's dictionary, whose lookups slow down sharply as millions of
 /// distinct IDs arrive, and stops growing them at 16384 buckets, past which
 /// every entry walks chains that grow with the table. Plain tables spread
-/// over more buckets as they fill keep ID tracking linear.
+/// over more buckets as they fill keep ID tracking linear. From 2.12 on
+/// libxml2's tables grow by themselves, and both calls do nothing.
 class IdTables {
 public:
+  /// Whether this libxml2 needs the tables spread (2.9 to 2.11).
+  static const bool spreads;
   /// Gives document plain tables, before any ID is recorded.
   void createPlain(_xmlDoc* document);
   /// Moves a table to four times as many buckets once it holds four

@@ -1,5 +1,7 @@
 #include "platform/xml/LoadReporter.h"
 
+#include "platform/xml/LibxmlInternals.h"
+
 #include <cstring>
 #include <utility>
 
@@ -52,14 +54,20 @@ bool standsAt(const xmlParserCtxt* ctxt, ValidationError& position) {
 
 } // namespace
 
+// Inside the text of an internal entity, where the entity was referred to:
+// libxml2 2.13 and later read that text as an unnamed input of the same
+// parser, earlier series with a parser of its own.
 ValidationError LoadReporter::here() const {
   ValidationError position;
-  position.location = currentBase();
-  const xmlParserCtxt* ctxt = current != nullptr ? current : parser;
-  if (ctxt != nullptr && ctxt->input != nullptr) {
-    position.line = ctxt->input->line;
-    position.column = ctxt->input->col;
+  for (const xmlParserCtxt* ctxt : {current, parser}) {
+    if (const xmlParserInput* input = internals::innermostNamedInput(ctxt)) {
+      position.location = input->filename;
+      position.line = input->line;
+      position.column = input->col;
+      return position;
+    }
   }
+  position.location = currentBase();
   return position;
 }
 

@@ -37,7 +37,7 @@ struct ElementStart {
 /// internal error of the schema layer (fail()) it takes no more events.
 class SchemaPlug {
 public:
-  using ErrorHandler = void (*)(void* data, xmlErrorPtr error);
+  using ErrorHandler = xmlStructuredErrorFunc;
   using Locator = int (*)(void* data, const char** file, unsigned long* line);
 
   /// The schema layer's errors go to errors(errorData); it asks where the

@@ -35,6 +35,9 @@ namespace {
 
 const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
+constexpr const char* depthFault = "Excessive depth in document";
+constexpr const char* depthRefusal = "Excessive depth in document: elements nested deeper than 256 levels";
+
 // One pass over a document: it hands libxml2's SAX events to the DTD check
 // and the schema layer, and libxml2's errors to the reporter. The parser
 // contexts of entity content reach it through _private.
@@ -81,8 +84,8 @@ private:
                             const xmlChar* defaultValue, xmlEnumerationPtr values);
   static void externalSubset(void* context, const xmlChar* name, const xmlChar* publicId,
                              const xmlChar* systemId);
-  static void parserError(void* context, xmlErrorPtr error);
-  static void passError(void* pass, xmlErrorPtr error);
+  static void parserError(void* context, LibxmlError error);
+  static void passError(void* pass, LibxmlError error);
   static void checkFacets(void* pass, xmlSchemaPtr compiled, const std::string& document);
 
   void record(const xmlError& error);
@@ -196,6 +199,7 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
   pass.dtd.markup();
+  internals::leaveExpansionToThePass(static_cast<xmlParserCtxtPtr>(context));
   xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
   pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
   return entity;
@@ -203,6 +207,7 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
 
 xmlEntityPtr Pass::getParameterEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
+  internals::leaveExpansionToThePass(static_cast<xmlParserCtxtPtr>(context));
   xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
   pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
   return entity;
@@ -300,7 +305,8 @@ void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
   }
 }
 
-void Pass::parserError(void* context, xmlErrorPtr error) {
+void Pass::parserError(void* context, LibxmlError error) {
+  internals::keepReportingErrors(static_cast<xmlParserCtxtPtr>(context));
   if (error != nullptr) {
     Pass& pass = of(context);
     const Running running(pass.reporter, context);
@@ -311,7 +317,7 @@ void Pass::parserError(void* context, xmlErrorPtr error) {
   }
 }
 
-void Pass::passError(void* pass, xmlErrorPtr error) {
+void Pass::passError(void* pass, LibxmlError error) {
   if (error != nullptr) {
     static_cast<Pass*>(pass)->record(*error);
   }
@@ -319,6 +325,14 @@ void Pass::passError(void* pass, xmlErrorPtr error) {
 
 void Pass::record(const xmlError& error) {
   if (encoding.absorbs(error)) {
+    return;
+  }
+  const std::string overruled = encoding.overruledDeclaration(error);
+  if (!overruled.empty()) {
+    reporter.reportHere(overruled);
+    if (parser != nullptr) {
+      parser->wellFormed = 0;
+    }
     return;
   }
   if (error.domain == XML_FROM_SCHEMASP && error.level >= XML_ERR_ERROR) {
@@ -338,6 +352,16 @@ void Pass::record(const xmlError& error) {
   }
   if (reporter.ignores(error) || dtd.suppresses(error)) {
     return;
+  }
+  // libxml2 2.13 and later add this to the syntax error that ends a
+  // declaration of the external subset early; it says nothing more.
+  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_EXT_SUBSET_NOT_FINISHED && !errors.empty()) {
+    return;
+  }
+  // The series word it differently, and the option it names is not the
+  // user's to set.
+  if (error.message != nullptr && std::strncmp(error.message, depthFault, std::strlen(depthFault)) == 0) {
+    told.message = const_cast<char*>(depthRefusal);
   }
   if (error.domain == XML_FROM_SCHEMASP && error.file == nullptr && !schema.compilingSchema().empty()) {
     // A fault of the hinted schema that libxml2 found once its documents
@@ -429,6 +453,7 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
                                 (options.resolveExternals ? XML_PARSE_DTDLOAD : 0) |
                                 (options.validate ? XML_PARSE_DTDVALID | XML_PARSE_DTDATTR : 0));
   internals::keepIdsByValue(parser);
+  internals::leaveExpansionToThePass(parser);
   parser->linenumbers = 1;
 
   xmlParserInputPtr input = memoryData != nullptr ? openMemory() : scope.openDocument(document, parser);

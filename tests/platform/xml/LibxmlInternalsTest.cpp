@@ -68,6 +68,9 @@ TEST(LibxmlInternals, TheDtdChecksArePendingAtTheRootOnlyAndEveryByteIsCounted) 
 }
 
 TEST(LibxmlInternals, SpreadIdTablesKeepEveryEntry) {
+  if (!internals::IdTables::spreads) {
+    GTEST_SKIP() << "this libxml2's hash tables grow by themselves";
+  }
   xmlDocPtr document = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
   internals::IdTables tables;
   tables.createPlain(document);

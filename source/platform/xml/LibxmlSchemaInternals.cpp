@@ -1,0 +1,154 @@
+#include "platform/xml/LibxmlInternals.h"
+
+#include <algorithm>
+
+#include <libxml/hash.h>
+#include <libxml/schemasInternals.h>
+#include <libxml/xmlschemas.h>
+#include <libxml/xmlversion.h>
+
+// The structures below are copied from xmlschemas.c, where libxml2 keeps
+// them private. They read the same in every release checked: 2.9.13 and
+// 2.9.14, 2.10.4, 2.11.9, 2.12.10, 2.13.9, 2.14.6 and 2.15.3. A later
+// series is compiled only once its xmlschemas.c has been compared.
+#if LIBXML_VERSION < 20913 || LIBXML_VERSION >= 21600
+#error "LibxmlSchemaInternals.cpp copies structures of libxml2 2.9.13 to 2.15: compare them with this libxml2's xmlschemas.c"
+#endif
+
+namespace platform::xml::internals {
+
+namespace {
+
+// The head that particles, model groups and model group definitions share
+// in a compiled schema (xmlSchemaTreeItem in xmlschemas.c): a particle's
+// children is its term, a model group's its first particle, a group
+// definition's its model group; particles of one group are chained by next.
+struct SchemaTreeItem {
+  xmlSchemaTypeType type;
+  xmlSchemaAnnotPtr annot;
+  SchemaTreeItem* next;
+  SchemaTreeItem* children;
+};
+
+void collectElementTypes(const SchemaTreeItem* item, std::vector<const _xmlSchemaType*>& types) {
+  for (; item != nullptr; item = item->next) {
+    switch (item->type) {
+    case XML_SCHEMA_TYPE_ELEMENT: {
+      const auto* element = reinterpret_cast<const xmlSchemaElement*>(item);
+      if (element->subtypes != nullptr) {
+        types.push_back(element->subtypes);
+      }
+      break;
+    }
+    case XML_SCHEMA_TYPE_PARTICLE:
+    case XML_SCHEMA_TYPE_SEQUENCE:
+    case XML_SCHEMA_TYPE_CHOICE:
+    case XML_SCHEMA_TYPE_ALL:
+    case XML_SCHEMA_TYPE_GROUP:
+      collectElementTypes(item->children, types);
+      break;
+    default:
+      break;
+    }
+    // Only particles are chained; the terms' next fields mean other things.
+    if (item->type != XML_SCHEMA_TYPE_PARTICLE) {
+      break;
+    }
+  }
+}
+
+// A complex type's attrUses (xmlSchemaItemList and xmlSchemaAttributeUse in
+// xmlschemas.c).
+struct SchemaItemList {
+  void** items;
+  int nbItems;
+  int sizeItems;
+};
+
+struct SchemaAttributeUse {
+  xmlSchemaTypeType type;
+  xmlSchemaAnnotPtr annot;
+  SchemaAttributeUse* next;
+  xmlSchemaAttributePtr attrDecl;
+};
+
+} // namespace
+
+// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to the schema.
+struct SchemaValidationHead {
+  int type;
+  void* errorContext;
+  xmlSchemaValidityErrorFunc error;
+  xmlSchemaValidityWarningFunc warning;
+  xmlStructuredErrorFunc structuredError;
+  xmlSchemaPtr schema;
+};
+
+xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
+  return context != nullptr ? reinterpret_cast<SchemaValidationHead*>(context)->schema : nullptr;
+}
+
+namespace {
+
+// struct _xmlSchemaImport in xmlschemas.c: what schemasImports holds for
+// each namespace.
+struct SchemaImport {
+  int type;
+  int flags;
+  const xmlChar* schemaLocation;
+  const xmlChar* originalTargetNamespace;
+  const xmlChar* targetNamespace;
+  xmlDocPtr document;
+  void* relations;
+  int located;
+  int parsed;
+  int imported;
+  int preserveDocument;
+  void* globals;
+  void* locals;
+  xmlSchemaPtr schema;
+};
+
+void collectSchema(void* payload, void* found, const xmlChar*) {
+  const xmlSchemaPtr schema = static_cast<SchemaImport*>(payload)->schema;
+  auto& schemas = *static_cast<std::vector<xmlSchemaPtr>*>(found);
+  if (schema != nullptr && std::find(schemas.begin(), schemas.end(), schema) == schemas.end()) {
+    schemas.push_back(schema);
+  }
+}
+
+} // namespace
+
+std::vector<xmlSchemaPtr> namespaceSchemas(xmlSchemaPtr schema) {
+  std::vector<xmlSchemaPtr> schemas;
+  if (schema == nullptr) {
+    return schemas;
+  }
+  schemas.push_back(schema);
+  if (schema->schemasImports != nullptr) {
+    xmlHashScan(static_cast<xmlHashTablePtr>(schema->schemasImports), collectSchema, &schemas);
+  }
+  return schemas;
+}
+
+std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType) {
+  std::vector<const _xmlSchemaType*> types;
+  if (complexType.type != XML_SCHEMA_TYPE_COMPLEX) {
+    return types;
+  }
+  if (complexType.contentType == XML_SCHEMA_CONTENT_ELEMENTS || complexType.contentType == XML_SCHEMA_CONTENT_MIXED) {
+    collectElementTypes(reinterpret_cast<const SchemaTreeItem*>(complexType.subtypes), types);
+  }
+  if (const auto* uses = static_cast<const SchemaItemList*>(complexType.attrUses)) {
+    for (int i = 0; i < uses->nbItems; ++i) {
+      const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
+      if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
+          use->attrDecl->subtypes != nullptr) {
+        types.push_back(use->attrDecl->subtypes);
+      }
+    }
+  }
+  return types;
+}
+
+} // namespace platform::xml::internals
