@@ -92,6 +92,24 @@ std::string EncodingCheck::stoppedAt(const _xmlParserCtxt* context, bool& suppre
   if (bytes.empty() || stoppedInput == context->input) {
     return "";
   }
+  return placeRefusal(context, encoding, bytes);
+}
+
+std::string EncodingCheck::refusedAhead(const _xmlParserCtxt* context, const xmlError& error, int& line,
+                                        int& column) {
+  if (context == nullptr || !internals::isDecoderFault(error)) {
+    return "";
+  }
+  std::string encoding;
+  const std::string bytes = internals::undecodedBytesAhead(context, encoding, line, column);
+  if (bytes.empty() || stoppedInput == context->input) {
+    return "";
+  }
+  return placeRefusal(context, encoding, bytes);
+}
+
+std::string EncodingCheck::placeRefusal(const _xmlParserCtxt* context, const std::string& encoding,
+                                        const std::string& bytes) {
   stoppedInput = context->input;
   placed = true;
   if (isWide(encoding)) {

@@ -42,12 +42,18 @@ public:
   /// suppressed is set when the error being raised there is to be dropped
   /// (it is about what the bytes ahead cut short).
   std::string stoppedAt(const _xmlParserCtxt* context, bool& suppressed);
+  /// When error says that context's decoder refused bytes ahead of where
+  /// its parser stands: the report, with line and column set to where the
+  /// bytes stand, the first time for that input; "" otherwise.
+  std::string refusedAhead(const _xmlParserCtxt* context, const _xmlError& error, int& line, int& column);
   /// A failure to decode that libxml2 reported and no parser error placed.
   std::string unplaced() const { return placed ? "" : pending; }
 
 private:
   std::string mark;
   std::string wide;
+  std::string placeRefusal(const _xmlParserCtxt* context, const std::string& encoding, const std::string& bytes);
+
   std::string pending;
   bool placed = false;
   const void* stoppedInput = nullptr;

@@ -316,7 +316,9 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
     return nullptr;
   }
   int error = 0;
-  xmlParserInputPtr input = openLocal(name, systemId, displayed, context, error);
+  // What the document refers to (keepRemote), not the document itself.
+  const bool whole = keepRemote && internals::needsWholeEntities();
+  xmlParserInputPtr input = openLocal(name, systemId, displayed, context, error, whole);
   if (input != nullptr || error != ENOENT) {
     return input;
   }
@@ -325,7 +327,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
     return openRemote(mapped, context, keepRemote);
   }
   if (mapped.isLocal() && mapped.path != name.path) {
-    input = openLocal(mapped, systemId, reporter.display(mapped.uri), context, error);
+    input = openLocal(mapped, systemId, reporter.display(mapped.uri), context, error, whole);
     if (input != nullptr || error != ENOENT) {
       return input;
     }
@@ -339,7 +341,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
 // every reason but a missing file has been reported.
 xmlParserInputPtr EntityLoader::Scope::openLocal(const ResourceName& name, const std::string& systemId,
                                                  const std::string& displayed, xmlParserCtxtPtr context,
-                                                 int& error) {
+                                                 int& error, bool whole) {
   LocalFile file(name.path);
   if (!file.isOpen()) {
     error = file.error();
@@ -348,7 +350,7 @@ xmlParserInputPtr EntityLoader::Scope::openLocal(const ResourceName& name, const
     }
     return nullptr;
   }
-  xmlParserInputBufferPtr buffer = file.intoInputBuffer();
+  xmlParserInputBufferPtr buffer = file.intoInputBuffer(whole);
   xmlParserInputPtr input =
       buffer != nullptr ? xmlNewIOInputStream(context, buffer, XML_CHAR_ENCODING_NONE) : nullptr;
   if (input == nullptr) {

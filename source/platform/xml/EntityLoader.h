@@ -119,8 +119,9 @@ public:
   private:
     _xmlParserInput* open(ResourceName name, const std::string& systemId, const std::string& displayed,
                           const char* publicId, _xmlParserCtxt* context, bool keepRemote);
+    /// whole: hand the file's bytes over at once (LocalFile::intoInputBuffer).
     _xmlParserInput* openLocal(const ResourceName& name, const std::string& systemId,
-                               const std::string& displayed, _xmlParserCtxt* context, int& error);
+                               const std::string& displayed, _xmlParserCtxt* context, int& error, bool whole);
     bool referredFromRemote(const std::string& referrer, const std::string& target) const;
     _xmlParserInput* openRemote(const ResourceName& name, _xmlParserCtxt* context, bool keep);
     void refuse(_xmlParserCtxt* referrer, const std::string& name, const std::string& message);

@@ -4,13 +4,13 @@
 
 #include "platform/xml/LibxmlInternals.h"
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
 #include <libxml/parser.h>
 #include <libxml/dict.h>
+#include <libxml/encoding.h>
 #include <libxml/hash.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
@@ -264,17 +264,60 @@ bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context) {
   }
 }
 
-std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding) {
-  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
-  if (input == nullptr || input->buf == nullptr || input->buf->encoder == nullptr || input->buf->raw == nullptr ||
-      input->cur == nullptr || input->cur < input->end) {
+namespace {
+
+#if LIBXML_VERSION >= 21400
+// How many of the size bytes at data handler decodes before it fails.
+std::size_t decodablePrefix(xmlCharEncodingHandler* handler, const xmlChar* data, std::size_t size) {
+  if (size > static_cast<std::size_t>(INT_MAX / 4)) {
+    return 0;
+  }
+  xmlBufferPtr in = xmlBufferCreateSize(size + 1);
+  xmlBufferPtr out = xmlBufferCreateSize(4 * size + 16);
+  std::size_t decoded = 0;
+  if (in != nullptr && out != nullptr && xmlBufferAdd(in, data, static_cast<int>(size)) == 0) {
+    while (xmlBufferLength(in) > 0) {
+      const int before = xmlBufferLength(in);
+      xmlBufferEmpty(out);
+      xmlCharEncInFunc(handler, out, in);
+      if (xmlBufferLength(in) == before) {
+        break;
+      }
+    }
+    decoded = size - static_cast<std::size_t>(xmlBufferLength(in));
+  }
+  xmlBufferFree(in);
+  xmlBufferFree(out);
+  return decoded;
+}
+#endif
+
+// The first bytes (up to four) that input holds undecoded, shown as
+// "0x85 0x30 ..."; "" when it holds none or decodes nothing.
+std::string rawBytes(const xmlParserInput* input, std::string& encoding) {
+  if (input == nullptr || input->buf == nullptr || input->buf->encoder == nullptr || input->buf->raw == nullptr) {
     return "";
   }
-  const std::size_t left = xmlBufUse(input->buf->raw);
+  std::size_t left = xmlBufUse(input->buf->raw);
   const xmlChar* bytes = xmlBufContent(input->buf->raw);
   if (left == 0 || bytes == nullptr) {
     return "";
   }
+#if LIBXML_VERSION >= 21400
+  // 2.14 and later keep the whole chunk whose decoding failed in raw, not
+  // only what is left of it: a copy decoded again with the same decoder
+  // stops at the same byte. Bytes there without a failure are only the
+  // start of a character whose end has not been read yet.
+  if (input->buf->error == 0) {
+    return "";
+  }
+  const std::size_t skipped = decodablePrefix(input->buf->encoder, bytes, left);
+  bytes += skipped;
+  left -= skipped;
+  if (left == 0) {
+    return "";
+  }
+#endif
   encoding = input->buf->encoder->name != nullptr ? input->buf->encoder->name : "its encoding";
   std::string shown;
   for (std::size_t i = 0; i < left && i < 4; ++i) {
@@ -285,25 +328,74 @@ std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding)
   return shown;
 }
 
+} // namespace
+
+std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding) {
+  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
+  if (input == nullptr || input->cur == nullptr || input->cur < input->end) {
+    return "";
+  }
+  return rawBytes(input, encoding);
+}
+
+std::string undecodedBytesAhead(const _xmlParserCtxt* context, std::string& encoding, int& line, int& column) {
+  const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
+  if (input == nullptr || input->cur == nullptr || input->end == nullptr || input->cur > input->end) {
+    return "";
+  }
+  const std::string bytes = rawBytes(input, encoding);
+  if (bytes.empty()) {
+    return "";
+  }
+  // libxml2 counts lines and columns in characters, as the parser reads on.
+  line = input->line;
+  column = input->col;
+  for (const xmlChar* at = input->cur; at < input->end; ++at) {
+    if (*at == '\n') {
+      ++line;
+      column = 1;
+    } else if ((*at & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return bytes;
+}
+
+bool isDecoderFault(const xmlError& error) {
+#if LIBXML_VERSION >= 21200
+  return error.domain == XML_FROM_IO && error.code == XML_ERR_INVALID_ENCODING;
+#elif LIBXML_VERSION >= 21100
+  return error.domain == XML_FROM_PARSER && error.code == XML_ERR_INTERNAL_ERROR && error.message != nullptr &&
+         std::strncmp(error.message, "Growing input buffer", 20) == 0;
+#else
+  (void)error;
+  return false;
+#endif
+}
+
 std::string declaredEncoding(const _xmlParserCtxt* parser) {
   const xmlChar* name = parser->input != nullptr && parser->input->encoding != nullptr ? parser->input->encoding
                                                                                       : parser->encoding;
   return name != nullptr ? reinterpret_cast<const char*>(name) : "";
 }
 
-// 2.9 and 2.10 count expansion in ways the pass's own bound always meets
-// first. 2.11 keeps a running total in sizeentcopy (which only its checks
-// read) and refuses once it is ten times what was read; 2.12 and later
-// take a factor (xmlCtxtSetMaxAmplification), which entity contexts do not
-// inherit from their parent.
-void leaveExpansionToThePass(xmlParserCtxtPtr context) {
-#if LIBXML_VERSION >= 21200
-  xmlCtxtSetMaxAmplification(context, UINT_MAX);
-#elif LIBXML_VERSION >= 21100
-  context->sizeentcopy = 0;
+// 2.11 and 2.12 keep the document's sum in sizeentcopy, 2.13 and later
+// too for references in the document (those in entity text add to the
+// entity's expandedSize); only their amplification checks read it. 2.9 and
+// 2.10 keep no such sum.
+void forgetDocumentExpansion(xmlParserCtxtPtr parser) {
+#if LIBXML_VERSION >= 21100
+  if (parser->input != nullptr && parser->input->entity == nullptr) {
+    parser->sizeentcopy = 0;
+  }
 #else
-  (void)context;
+  (void)parser;
 #endif
+}
+
+bool isAmplificationRefusal(const char* message) {
+  static constexpr char refusal[] = "Maximum entity amplification factor exceeded";
+  return message != nullptr && std::strncmp(message, refusal, sizeof refusal - 1) == 0;
 }
 
 // nbErrors counts for nothing else in 2.11 to 2.15: its only reader is the
@@ -355,6 +447,8 @@ void registerEntityTextIds(xmlParserCtxtPtr context, xmlNodePtr node) {
 #else
 void registerEntityTextIds(xmlParserCtxtPtr, xmlNodePtr) {}
 #endif
+
+bool needsWholeEntities() { return LIBXML_VERSION < 21100; }
 
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 

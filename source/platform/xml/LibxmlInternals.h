@@ -9,6 +9,7 @@
 #include <vector>
 
 struct _xmlDoc;
+struct _xmlError;
 struct _xmlNode;
 struct _xmlParserCtxt;
 struct _xmlParserInput;
@@ -67,6 +68,18 @@ bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context);
 /// so; encoding then receives the decoder's name.
 std::string undecodedBytes(const _xmlParserCtxt* context, std::string& encoding);
 
+/// The same when the parser stands before the end of the decoded text:
+/// line and column receive where that text ends (the undecodable bytes'
+/// place).
+std::string undecodedBytesAhead(const _xmlParserCtxt* context, std::string& encoding, int& line, int& column);
+
+/// Whether error is how this libxml2 tells that the decoder of the input
+/// refused bytes ahead of the parser, raised where the parser stands:
+/// from 2.11 on (2.11 reports "Growing input buffer" and stops, 2.12 and
+/// later an invalid encoding in the I/O domain and read on to the end of
+/// the decoded text). 2.9 and 2.10 read on to there and fail there.
+bool isDecoderFault(const _xmlError& error);
+
 /// The encoding the document's XML declaration names, or "" (libxml2 keeps
 /// it in one of two places, depending on what it detected first).
 std::string declaredEncoding(const _xmlParserCtxt* parser);
@@ -76,17 +89,34 @@ std::string declaredEncoding(const _xmlParserCtxt* parser);
 /// offers no accessor).
 _xmlSchema* validationSchema(_xmlSchemaValidCtxt* context);
 
+/// Whether a validation context made without a schema reads the hints of
+/// the element starts it takes next. libxml2 reads them at every element
+/// start, and each time records every identity constraint of the schema
+/// anew: a scan of all its namespaces' schemas per element, and records
+/// that pile up, one per constraint per element, which every element end
+/// walks (time quadratic in the document under a schema with identity
+/// constraints). The pass reads hints only where it hands them over; the
+/// reading must be on again when the context is unplugged, which frees the
+/// assembled schema only then.
+void readHints(_xmlSchemaValidCtxt* context, bool read);
+
 /// The schemas of each namespace that schema holds, schema's own included:
 /// libxml2 keeps the components of each imported namespace in a schema of
 /// its own, reached only through its private records of the imports.
 std::vector<_xmlSchema*> namespaceSchemas(_xmlSchema* schema);
 
-/// Leaves the bound on entity expansion to the pass (ExpansionGuard), so
-/// that every series refuses the same documents: libxml2 2.11 and later
-/// refuse, with checks of their own, documents the pass lets through
-/// (a million references to a short entity). Called for each context
-/// before it parses a reference.
-void leaveExpansionToThePass(_xmlParserCtxt* context);
+/// libxml2 2.11 and later sum what all references of the document stand
+/// for, and refuse a document whose references together stand for more
+/// than 10 (2.11) or 5 times what was read: a million references to a
+/// short entity. That sum is the pass's to bound (ExpansionGuard); called
+/// at each reference, this clears it when the reference stands in the
+/// document itself, so that libxml2 goes on bounding only what one
+/// reference stands for (entities nested in entities: the bombs).
+void forgetDocumentExpansion(_xmlParserCtxt* parser);
+
+/// Whether message is libxml2's refusal of one reference that stands for
+/// too much (2.11 and later).
+bool isAmplificationRefusal(const char* message);
 
 /// Makes context hand over every error it meets: libxml2 2.11 and later
 /// stop reporting after 100 errors of one parser, while the pass counts
@@ -103,6 +133,13 @@ void keepReportingErrors(_xmlParserCtxt* context);
 /// the pass validates against the document (DtdStreamCheck), and there
 /// this does nothing.
 void registerEntityTextIds(_xmlParserCtxt* context, _xmlNode* node);
+
+/// Whether DTDs and external entities are to be handed to this libxml2
+/// whole: 2.9 and 2.10 lose count of the sections nested in an IGNORE
+/// section when a "<![" or "]]>" straddles the end of a read, and report a
+/// sound DTD's section as not closed. 2.11 and later read it right either
+/// way.
+bool needsWholeEntities();
 
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).

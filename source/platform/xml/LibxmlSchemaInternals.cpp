@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include <libxml/hash.h>
+#include <libxml/parser.h>
 #include <libxml/schemasInternals.h>
+#include <libxml/xmlregexp.h>
 #include <libxml/xmlschemas.h>
 #include <libxml/xmlversion.h>
 
@@ -74,7 +76,9 @@ struct SchemaAttributeUse {
 
 } // namespace
 
-// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to the schema.
+// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to
+// xsiAssemble, which says whether the context reads hints (set when it was
+// made without a schema).
 struct SchemaValidationHead {
   int type;
   void* errorContext;
@@ -82,10 +86,41 @@ struct SchemaValidationHead {
   xmlSchemaValidityWarningFunc warning;
   xmlStructuredErrorFunc structuredError;
   xmlSchemaPtr schema;
+  xmlDocPtr doc;
+  xmlParserInputBufferPtr input;
+  xmlCharEncoding encoding;
+  xmlSAXHandlerPtr sax;
+  xmlParserCtxtPtr parser;
+  void* userData;
+  char* filename;
+  int err;
+  int errors;
+  xmlNodePtr node;
+  xmlNodePtr cur;
+  xmlRegExecCtxtPtr regexp;
+  xmlSchemaValPtr value;
+  int valueWhiteSpace;
+  int options;
+  xmlNodePtr validationRoot;
+  xmlSchemaParserCtxtPtr parserContext;
+  int xsiAssemble;
 };
 
 xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
   return context != nullptr ? reinterpret_cast<SchemaValidationHead*>(context)->schema : nullptr;
+}
+
+// xsiAssemble is read in three places, alike in every release checked:
+// at each element start (xmlSchemaValidateElem), where it reads the hints
+// and then records the identity constraints (xmlSchemaAugmentIDC) of every
+// namespace again; when the validation starts (xmlSchemaPreRun), which sets
+// it; and at its end (xmlSchemaPostRun), which frees the assembled schema
+// only while it is set. An element start without hints reads none, so
+// leaving it off there changes nothing but the records made twice.
+void readHints(xmlSchemaValidCtxtPtr context, bool read) {
+  if (context != nullptr) {
+    reinterpret_cast<SchemaValidationHead*>(context)->xsiAssemble = read ? 1 : 0;
+  }
 }
 
 namespace {

@@ -41,14 +41,16 @@ const char* LoadReporter::currentBase() const {
 
 namespace {
 
-// Where ctxt stands, when it reads an entity that has a name.
+// Where ctxt stands in the innermost entity that has a name: inside the
+// text of an internal entity, where that entity was referred to.
 bool standsAt(const xmlParserCtxt* ctxt, ValidationError& position) {
-  if (ctxt == nullptr || ctxt->input == nullptr || ctxt->input->filename == nullptr) {
+  const xmlParserInput* input = internals::innermostNamedInput(ctxt);
+  if (input == nullptr) {
     return false;
   }
-  position.location = ctxt->input->filename;
-  position.line = ctxt->input->line;
-  position.column = ctxt->input->col;
+  position.location = input->filename;
+  position.line = input->line;
+  position.column = input->col;
   return true;
 }
 
@@ -59,15 +61,9 @@ bool standsAt(const xmlParserCtxt* ctxt, ValidationError& position) {
 // parser, earlier series with a parser of its own.
 ValidationError LoadReporter::here() const {
   ValidationError position;
-  for (const xmlParserCtxt* ctxt : {current, parser}) {
-    if (const xmlParserInput* input = internals::innermostNamedInput(ctxt)) {
-      position.location = input->filename;
-      position.line = input->line;
-      position.column = input->col;
-      return position;
-    }
+  if (!standsAt(current, position) && !standsAt(parser, position)) {
+    position.location = currentBase();
   }
-  position.location = currentBase();
   return position;
 }
 

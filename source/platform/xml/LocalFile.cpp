@@ -23,6 +23,28 @@ bool isCompressed(int fd) {
   return gzip || xz;
 }
 
+// The whole file, or nothing when it is larger than limit or cannot be
+// read to its end.
+std::string readWhole(int fd, long long limit) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || status.st_size > limit) {
+    return {};
+  }
+  std::string contents(static_cast<std::size_t>(status.st_size), '\0');
+  std::size_t got = 0;
+  while (got < contents.size()) {
+    const ssize_t count = pread(fd, &contents[got], contents.size() - got, static_cast<off_t>(got));
+    if (count < 0 && errno == EINTR) {
+      continue;
+    }
+    if (count <= 0) {
+      return {};
+    }
+    got += static_cast<std::size_t>(count);
+  }
+  return contents;
+}
+
 } // namespace
 
 LocalFile::LocalFile(const std::string& path) {
@@ -60,9 +82,23 @@ int LocalFile::release() {
   return released;
 }
 
-xmlParserInputBufferPtr LocalFile::intoInputBuffer() {
+xmlParserInputBufferPtr LocalFile::intoInputBuffer(bool whole) {
   if (fd < 0) {
     return nullptr;
+  }
+  if (whole && !isCompressed(fd)) {
+    const std::string contents = readWhole(fd, wholeLimit);
+    // xmlParserInputBufferCreateMem copies the bytes in 2.9 and 2.10,
+    // the series that read whole files.
+    xmlParserInputBufferPtr buffer =
+        contents.empty() ? nullptr
+                         : xmlParserInputBufferCreateMem(contents.data(), static_cast<int>(contents.size()),
+                                                         XML_CHAR_ENCODING_NONE);
+    if (buffer != nullptr) {
+      ::close(fd);
+      fd = -1;
+      return buffer;
+    }
   }
   if (!isCompressed(fd)) {
     xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);

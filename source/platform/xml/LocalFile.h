@@ -28,8 +28,14 @@ public:
   int release();
 
   /// A libxml2 input buffer over the open file, which then owns it; gzip
-  /// and xz files are read decompressed. Null when none could be made.
-  _xmlParserInputBuffer* intoInputBuffer();
+  /// and xz files are read decompressed. With whole, a file of at most
+  /// wholeLimit bytes is read at once and handed over as one buffer.
+  /// Null when none could be made.
+  _xmlParserInputBuffer* intoInputBuffer(bool whole = false);
+
+  /// The largest file that intoInputBuffer(true) reads at once (larger
+  /// ones stream as usual).
+  static constexpr long long wholeLimit = 16LL << 20;
 
 private:
   int fd = -1;

@@ -95,6 +95,8 @@ void SchemaPlug::start(std::size_t depth) {
   if (plug == nullptr) {
     schema.reset();
   }
+  // Hints are read where forwardWithHints hands them over, and nowhere else.
+  internals::readHints(schema.get(), false);
   rootDepth = depth;
   wrapped = false;
   rootForwarded = false;
@@ -102,6 +104,8 @@ void SchemaPlug::start(std::size_t depth) {
 
 void SchemaPlug::stop() {
   if (plug != nullptr) {
+    // Unplugging frees the schema assembled from hints only while hints are read.
+    internals::readHints(schema.get(), true);
     xmlSchemaSAXUnplug(plug);
     plug = nullptr;
   }
@@ -204,12 +208,14 @@ bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string&
   element.defaultedCount = defaultedCount;
   compiling = fresh.empty() ? std::string() : fresh.front().uri;
   compilationFaults = false;
+  internals::readHints(schema.get(), true);
   if (wrapped) {
     // The wrapper takes the hints, and the root follows as its child.
     forward({reinterpret_cast<const xmlChar*>(wrapperName), nullptr, reinterpret_cast<const xmlChar*>(wrapperNamespace),
              0, nullptr, 1, 0, forwarded.data()});
   }
   forward(element);
+  internals::readHints(schema.get(), false);
   if (compiled != nullptr && !compiling.empty() && !compilationFaults && !failed) {
     compiled(compiledData, internals::validationSchema(schema.get()), compiling);
   }

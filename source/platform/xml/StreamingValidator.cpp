@@ -35,6 +35,8 @@ namespace {
 
 const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
+constexpr const char* amplificationRefusal =
+    "Excessive entity expansion: one entity reference stands for far more text than the document holds";
 constexpr const char* depthFault = "Excessive depth in document";
 constexpr const char* depthRefusal = "Excessive depth in document: elements nested deeper than 256 levels";
 
@@ -199,7 +201,9 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
   pass.dtd.markup();
-  internals::leaveExpansionToThePass(static_cast<xmlParserCtxtPtr>(context));
+  if (context == pass.parser) {
+    internals::forgetDocumentExpansion(pass.parser);
+  }
   xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
   pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
   return entity;
@@ -207,7 +211,9 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
 
 xmlEntityPtr Pass::getParameterEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
-  internals::leaveExpansionToThePass(static_cast<xmlParserCtxtPtr>(context));
+  if (context == pass.parser) {
+    internals::forgetDocumentExpansion(pass.parser);
+  }
   xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
   pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
   return entity;
@@ -310,7 +316,19 @@ void Pass::parserError(void* context, LibxmlError error) {
   if (error != nullptr) {
     Pass& pass = of(context);
     const Running running(pass.reporter, context);
-    if (error->domain == XML_FROM_PARSER && pass.placeStall(static_cast<xmlParserCtxtPtr>(context))) {
+    const xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
+    int line = 0;
+    int column = 0;
+    const std::string ahead = pass.encoding.refusedAhead(ctxt, *error, line, column);
+    if (!ahead.empty()) {
+      ValidationError place = pass.reporter.here();
+      place.line = line;
+      place.column = column;
+      place.message = ahead;
+      pass.reporter.report(std::move(place));
+      return;
+    }
+    if ((error->domain == XML_FROM_PARSER || internals::isDecoderFault(*error)) && pass.placeStall(ctxt)) {
       return; // the error is about what the undecodable bytes cut short
     }
     pass.record(*error);
@@ -357,6 +375,11 @@ void Pass::record(const xmlError& error) {
   // declaration of the external subset early; it says nothing more.
   if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_EXT_SUBSET_NOT_FINISHED && !errors.empty()) {
     return;
+  }
+  // libxml2 2.11 and later refuse one reference that stands for too much
+  // in words of their own, naming a setting that is not the user's.
+  if (internals::isAmplificationRefusal(error.message)) {
+    told.message = const_cast<char*>(amplificationRefusal);
   }
   // The series word it differently, and the option it names is not the
   // user's to set.
@@ -453,7 +476,6 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
                                 (options.resolveExternals ? XML_PARSE_DTDLOAD : 0) |
                                 (options.validate ? XML_PARSE_DTDVALID | XML_PARSE_DTDATTR : 0));
   internals::keepIdsByValue(parser);
-  internals::leaveExpansionToThePass(parser);
   parser->linenumbers = 1;
 
   xmlParserInputPtr input = memoryData != nullptr ? openMemory() : scope.openDocument(document, parser);
