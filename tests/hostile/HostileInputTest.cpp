@@ -228,6 +228,20 @@ TEST(SizeAndDepth, TwoHundredThousandLevelsOfNestingAreRefused) {
   expectRefused(folder, "deep.xml", small, "Excessive depth in document");
 }
 
+TEST(SizeAndDepth, StartTagWithTooManyAttributesIsRefusedAtOnce) {
+  // libxml2 2.9 to 2.11 would compare each attribute with all before it.
+  Documents folder;
+  std::string attributes;
+  for (int i = 0; i < 480000; ++i) {
+    attributes += " a" + std::to_string(i) + "='v'";
+  }
+  folder.write("wide.xml", "<r" + attributes + "/>\n");
+  expectRefused(folder, "wide.xml", small, "wide.xml:1:");
+  expectRefused(folder, "wide.xml", small, "too many attributes on one element: more than 10000");
+  folder.write("bound.xml", "<r" + attributes.substr(0, attributes.find(" a10000=")) + "/>\n");
+  expectValid(folder, "bound.xml", small);
+}
+
 TEST(SizeAndDepth, FiftyMegabyteAttributeValueIsRefused) {
   Documents folder;
   folder.writeRepeated("attribute.xml", "<r a=\"", std::string(1024, 'x'), 50 * 1024, "\"/>\n");

@@ -452,6 +452,48 @@ bool needsWholeEntities() { return LIBXML_VERSION < 21100; }
 
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 
+// Stands between an input buffer and its own reading and closing.
+struct WideTagWatch::Reader {
+  WideTagWatch& watch;
+  xmlParserCtxtPtr parser;
+  xmlInputReadCallback read;
+  xmlInputCloseCallback close;
+  void* context;
+
+  static int onRead(void* reader, char* buffer, int length) {
+    Reader& self = *static_cast<Reader*>(reader);
+    // maxatts is the room xmlCtxtGrowAttrs made for the attributes of the
+    // largest tag so far, 5 pointers an attribute; it grows by half or
+    // doubles once a tag fills it (2.9 to 2.13: 10 * n + 20 for a tag of
+    // n; 2.14 and later by xmlGrowCapacity). Room for 4 * limit attributes
+    // means a tag of more than limit; a tag of fewer than twice limit may
+    // pass here, and is refused once its start is handed over.
+    const int room = self.parser->maxatts;
+    if (self.watch.wide || (room > 0 && static_cast<std::size_t>(room) / 20 > self.watch.limit)) {
+      self.watch.wide = true;
+      return 0;
+    }
+    return self.read(self.context, buffer, length);
+  }
+
+  static int onClose(void* reader) {
+    Reader* self = static_cast<Reader*>(reader);
+    const int result = self->close != nullptr ? self->close(self->context) : 0;
+    delete self;
+    return result;
+  }
+};
+
+void WideTagWatch::watch(xmlParserCtxtPtr parser, xmlParserInputPtr input) {
+  xmlParserInputBufferPtr buffer = input != nullptr ? input->buf : nullptr;
+  if (buffer == nullptr || buffer->readcallback == nullptr) {
+    return; // held in memory whole: nothing more is read
+  }
+  buffer->context = new Reader{*this, parser, buffer->readcallback, buffer->closecallback, buffer->context};
+  buffer->readcallback = Reader::onRead;
+  buffer->closecallback = Reader::onClose;
+}
+
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)
     : context(context), validate(context->validate), loadSubset(context->loadsubset) {
   context->validate = 0;

@@ -91,6 +91,7 @@ private:
   static void checkFacets(void* pass, xmlSchemaPtr compiled, const std::string& document);
 
   void record(const xmlError& error);
+  void refuseWideTag(xmlParserCtxtPtr context);
   void checkByteOrderMark();
   bool readable(xmlParserInputPtr input);
   bool placeStall(xmlParserCtxtPtr context);
@@ -108,6 +109,11 @@ private:
   // Facet faults reported so far: each compilation checks the whole schema.
   std::set<std::string> facetFaults;
   ExpansionGuard expansion;
+  // Start tags with more attributes are refused: no document needs them,
+  // and libxml2 2.9 to 2.11 take quadratic time over them.
+  static constexpr std::size_t maxAttributes = 10000;
+  internals::WideTagWatch wideTags{maxAttributes};
+  bool wideTagReported = false;
   std::string documentUri;
   EntityLoader::Scope* loads = nullptr;
   xmlParserCtxtPtr parser = nullptr;
@@ -143,6 +149,10 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
                         int attributeCount, int defaultedCount, const xmlChar** attributes) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
+  if (static_cast<std::size_t>(attributeCount) > maxAttributes) {
+    pass.refuseWideTag(static_cast<xmlParserCtxtPtr>(context));
+    return;
+  }
   ElementStart element{localName,      prefix,         uri,       namespaceCount, namespaces,
                        attributeCount, defaultedCount, attributes};
   if (pass.standalone.active()) {
@@ -342,6 +352,12 @@ void Pass::passError(void* pass, LibxmlError error) {
 }
 
 void Pass::record(const xmlError& error) {
+  if (wideTags.tripped()) {
+    // The input was ended inside the tag: what libxml2 makes of that is
+    // the refusal.
+    refuseWideTag(nullptr);
+    return;
+  }
   if (encoding.absorbs(error)) {
     return;
   }
@@ -394,6 +410,18 @@ void Pass::record(const xmlError& error) {
     told.int2 = 0;
   }
   reporter.add(told);
+}
+
+// Reports the refusal once, where the parser stands, and stops context.
+void Pass::refuseWideTag(xmlParserCtxtPtr context) {
+  if (!wideTagReported) {
+    wideTagReported = true;
+    reporter.reportHere("too many attributes on one element: more than " + std::to_string(maxAttributes));
+  }
+  if (context != nullptr) {
+    xmlStopParser(context);
+    context->wellFormed = 0;
+  }
 }
 
 // Facets that contradict each other pass libxml2's compilation; they are
@@ -493,7 +521,12 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
   if (!readable(input)) {
     return;
   }
+  wideTags.watch(parser, input);
   xmlParseDocument(parser);
+  if (wideTags.tripped()) {
+    const Running running(reporter, parser);
+    refuseWideTag(parser);
+  }
   {
     // Text that ends where decoding stopped raises no parser error.
     const Running running(reporter, parser);
