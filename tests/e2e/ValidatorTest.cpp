@@ -185,7 +185,7 @@ TEST(SchemaHints, ValidDocumentsPass) {
   for (const char* document :
        {"xsd/order-valid.xml", "xsd/two-namespaces-valid.xml", "xsd/catalog-valid.xml",
         "xsd/note-valid.xml", "xsd/child-hint-valid.xml", "xsd/repeated-hints-valid.xml",
-        "xsd/include-cycles-valid.xml", "xsd/import-without-location-valid.xml"}) {
+        "xsd/include-cycles-valid.xml", "xsd/import-without-location-valid.xml", "xsd/identity-valid.xml"}) {
     SCOPED_TRACE(document);
     expectValid(document);
   }
@@ -239,6 +239,16 @@ TEST(SchemaHints, HintOnAnInnerElementIsEnforced) {
   expectRejected("xsd/child-hint-invalid.xml",
                  {"xsd/child-hint-invalid.xml:7:30: Element '{urn:vexlor:order}item', attribute "
                   "'qty': '0' is not a valid value of the atomic type 'xs:positiveInteger'."});
+}
+
+// Hints are read only on the elements that hold them: the identity
+// constraints of a schema that an inner element's hint names still hold.
+TEST(SchemaHints, IdentityConstraintsOfASchemaHintedInsideAreEnforced) {
+  expectRejected("xsd/identity-invalid.xml",
+                 {"xsd/identity-invalid.xml:6:24: Element '{urn:vexlor:stock}part': Duplicate key-sequence "
+                  "['A-100'] in key identity-constraint '{urn:vexlor:stock}parts'.",
+                  "xsd/identity-invalid.xml:8:11: Element '{urn:vexlor:stock}order': No match found for "
+                  "key-sequence ['C-300'] of keyref '{urn:vexlor:stock}ordered'."});
 }
 
 // Each schema document is read once however often it is named (hints

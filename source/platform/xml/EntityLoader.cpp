@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -210,6 +211,27 @@ xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document
     return nullptr;
   }
   return open(document, document.uri, displayed, nullptr, parser, false);
+}
+
+// The loader then opens only what the document refers to.
+xmlParserInputPtr EntityLoader::Scope::openMemory(const char* data, std::size_t size, const std::string& uri,
+                                                  xmlParserCtxtPtr parser) {
+  if (size > static_cast<std::size_t>(INT_MAX)) {
+    reporter.report({uri, 0, 0, "the document is too large to be held in memory"});
+    return nullptr;
+  }
+  xmlParserInputBufferPtr buffer =
+      xmlParserInputBufferCreateMem(data, static_cast<int>(size), XML_CHAR_ENCODING_NONE);
+  if (buffer == nullptr) {
+    return nullptr;
+  }
+  xmlParserInputPtr input = xmlNewIOInputStream(parser, buffer, XML_CHAR_ENCODING_NONE);
+  if (input == nullptr) {
+    xmlFreeParserInputBuffer(buffer);
+    return nullptr;
+  }
+  input->filename = duplicateForLibxml(uri);
+  return input;
 }
 
 xmlParserInputPtr EntityLoader::Scope::load(const char* url, const char* publicId, xmlParserCtxtPtr context) {

@@ -74,6 +74,11 @@ public:
     /// Opens the document of the load as an input of parser; null once the
     /// reason has been reported.
     _xmlParserInput* openDocument(const ResourceName& document, _xmlParserCtxt* parser);
+    /// Opens the size bytes at data as the document of the load, named uri,
+    /// as an input of parser; null when it cannot (a document too large for
+    /// libxml2 to hold is reported).
+    _xmlParserInput* openMemory(const char* data, std::size_t size, const std::string& uri,
+                                _xmlParserCtxt* parser);
 
     /// The name under which libxml2 is to open reference, made in the
     /// resource whose URI is base: the absolute URI it resolves to, or a name

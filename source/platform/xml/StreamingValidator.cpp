@@ -16,11 +16,12 @@
 #include <sys/stat.h>
 
 #include "platform/xml/DtdStreamCheck.h"
-#include "platform/xml/EncodingCheck.h"
+#include "platform/xml/EncodingReports.h"
 #include "platform/xml/EntityLoader.h"
+#include "platform/xml/EntityReferences.h"
 #include "platform/xml/ErrorChannels.h"
 #include "platform/xml/ErrorCollector.h"
-#include "platform/xml/ExpansionGuard.h"
+#include "platform/xml/ErrorWording.h"
 #include "platform/xml/FacetConsistency.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LoadReporter.h"
@@ -35,18 +36,13 @@ namespace {
 
 const char* chars(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
-constexpr const char* amplificationRefusal =
-    "Excessive entity expansion: one entity reference stands for far more text than the document holds";
-constexpr const char* depthFault = "Excessive depth in document";
-constexpr const char* depthRefusal = "Excessive depth in document: elements nested deeper than 256 levels";
-
 // One pass over a document: it hands libxml2's SAX events to the DTD check
 // and the schema layer, and libxml2's errors to the reporter. The parser
 // contexts of entity content reach it through _private.
 class Pass {
 public:
   Pass(LoadOptions options, ErrorCollector& errors)
-      : options(options), errors(errors), reporter(errors), dtd(reporter),
+      : options(options), errors(errors), reporter(errors), dtd(reporter), entities(reporter), encoding(reporter),
         schema(passError, this, LoadReporter::locate, &reporter) {
     schema.onCompiled(checkFacets, this);
   }
@@ -92,23 +88,18 @@ private:
 
   void record(const xmlError& error);
   void refuseWideTag(xmlParserCtxtPtr context);
-  void checkByteOrderMark();
-  bool readable(xmlParserInputPtr input);
-  bool placeStall(xmlParserCtxtPtr context);
-  void chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity);
   void read(EntityLoader::Scope& loads, const ResourceName& document, const std::string& location);
-  xmlParserInputPtr openMemory();
 
   LoadOptions options;
   ErrorCollector& errors;
   LoadReporter reporter;
   DtdStreamCheck dtd;
+  EntityReferences entities;
+  EncodingReports encoding;
   SchemaPlug schema;
   StandaloneAttributes standalone;
-  EncodingCheck encoding;
   // Facet faults reported so far: each compilation checks the whole schema.
   std::set<std::string> facetFaults;
-  ExpansionGuard expansion;
   // Start tags with more attributes are refused: no document needs them,
   // and libxml2 2.9 to 2.11 take quadratic time over them.
   static constexpr std::size_t maxAttributes = 10000;
@@ -127,21 +118,8 @@ void Pass::startDocument(void* context) {
   Pass& pass = of(context);
   pass.dtd.startDocument(static_cast<xmlParserCtxtPtr>(context));
   if (context == pass.parser) {
-    pass.checkByteOrderMark();
+    pass.encoding.declarationRead(pass.parser);
   }
-}
-
-// A byte order mark says how the document is encoded; an encoding
-// declaration that says otherwise is a fatal error, which libxml2 lets pass
-// (it believes the mark).
-void Pass::checkByteOrderMark() {
-  const std::string contradiction = encoding.contradiction(internals::declaredEncoding(parser));
-  if (contradiction.empty()) {
-    return;
-  }
-  reporter.reportHere(contradiction);
-  xmlStopParser(parser);
-  parser->wellFormed = 0;
 }
 
 void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
@@ -211,61 +189,20 @@ xmlEntityPtr Pass::getEntity(void* context, const xmlChar* name) {
   Pass& pass = of(context);
   const Running running(pass.reporter, context);
   pass.dtd.markup();
-  if (context == pass.parser) {
-    internals::forgetDocumentExpansion(pass.parser);
-  }
-  xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
-  pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
-  return entity;
+  return pass.entities.general(static_cast<xmlParserCtxtPtr>(context), name);
 }
 
 xmlEntityPtr Pass::getParameterEntity(void* context, const xmlChar* name) {
-  Pass& pass = of(context);
-  if (context == pass.parser) {
-    internals::forgetDocumentExpansion(pass.parser);
-  }
-  xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
-  pass.chargeExpansion(static_cast<xmlParserCtxtPtr>(context), entity);
-  return entity;
+  return of(context).entities.parameter(static_cast<xmlParserCtxtPtr>(context), name);
 }
 
-// libxml2 would resolve the external subset's system identifier with its
-// own URI parser, which gives up on one that holds a space or a non-ASCII
-// letter; the loader's names do not.
 xmlParserInputPtr Pass::resolveEntity(void* context, const xmlChar* publicId, const xmlChar* systemId) {
-  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
-  Pass& pass = of(context);
-  std::string name;
-  if (systemId != nullptr && pass.loads != nullptr) {
-    name = pass.loads->resolve(internals::innermostInputName(ctxt), chars(systemId));
-  }
-  return xmlLoadExternalEntity(systemId != nullptr ? name.c_str() : nullptr, chars(publicId), ctxt);
+  return of(context).entities.resolve(static_cast<xmlParserCtxtPtr>(context), publicId, systemId);
 }
 
-// The same for the system identifiers of entities, which libxml2 resolves
-// when they are declared: against the entity the declaration stands in.
 void Pass::entityDecl(void* context, const xmlChar* name, int type, const xmlChar* publicId,
                       const xmlChar* systemId, xmlChar* content) {
-  xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
-  Pass& pass = of(context);
-  const bool parameter = type == XML_INTERNAL_PARAMETER_ENTITY || type == XML_EXTERNAL_PARAMETER_ENTITY;
-  const auto declared = [ctxt, name, parameter]() -> xmlEntityPtr {
-    if (ctxt->myDoc == nullptr) {
-      return nullptr;
-    }
-    return parameter ? xmlGetParameterEntity(ctxt->myDoc, name) : xmlGetDocEntity(ctxt->myDoc, name);
-  };
-  // A later declaration of the same name is ignored, and its entity is not
-  // the one to name.
-  const xmlEntityPtr earlier = systemId != nullptr ? declared() : nullptr;
-  xmlSAX2EntityDecl(context, name, type, publicId, systemId, content);
-  const xmlEntityPtr entity = systemId != nullptr && pass.loads != nullptr ? declared() : nullptr;
-  if (entity == nullptr || entity == earlier) {
-    return;
-  }
-  const std::string uri = pass.loads->resolve(internals::innermostInputName(ctxt), chars(systemId));
-  xmlFree(const_cast<xmlChar*>(entity->URI));
-  entity->URI = xmlStrdup(reinterpret_cast<const xmlChar*>(uri.c_str()));
+  of(context).entities.declare(static_cast<xmlParserCtxtPtr>(context), name, type, publicId, systemId, content);
 }
 
 void Pass::attributeDecl(void* context, const xmlChar* element, const xmlChar* name, int type, int mode,
@@ -282,66 +219,14 @@ void Pass::externalSubset(void* context, const xmlChar* name, const xmlChar* pub
   of(context).standalone.dtdComplete(static_cast<xmlParserCtxtPtr>(context));
 }
 
-// Counts what a reference to entity stands for, and ends the pass once the
-// references stand for too much: the report names the first reference over
-// the limit, and every parser in the pass stops.
-void Pass::chargeExpansion(xmlParserCtxtPtr ctxt, xmlEntityPtr entity) {
-  if (expansion.refused()) {
-    xmlStopParser(ctxt);
-    ctxt->wellFormed = 0;
-    return;
-  }
-  if (entity == nullptr) {
-    return;
-  }
-  std::size_t size = 0;
-  switch (entity->etype) {
-  case XML_INTERNAL_GENERAL_ENTITY:
-  case XML_INTERNAL_PARAMETER_ENTITY:
-    size = static_cast<std::size_t>(entity->length > 0 ? entity->length : 0);
-    break;
-  case XML_EXTERNAL_GENERAL_PARSED_ENTITY:
-  case XML_EXTERNAL_PARAMETER_ENTITY: {
-    const xmlChar* location = entity->URI != nullptr ? entity->URI : entity->SystemID;
-    size = location != nullptr && loads != nullptr ? loads->entitySize(chars(location), ExpansionGuard::unknownSize)
-                                                   : ExpansionGuard::unknownSize;
-    break;
-  }
-  default:
-    return; // predefined and unparsed entities stand for no text to parse
-  }
-  if (expansion.charge(size, internals::documentBytesRead(parser))) {
-    return;
-  }
-  const Running running(reporter, ctxt);
-  reporter.reportHere(ExpansionGuard::refusalMessage());
-  for (xmlParserCtxtPtr stopped : {ctxt, parser}) {
-    xmlStopParser(stopped);
-    stopped->wellFormed = 0;
-  }
-}
-
 void Pass::parserError(void* context, LibxmlError error) {
   internals::keepReportingErrors(static_cast<xmlParserCtxtPtr>(context));
   if (error != nullptr) {
     Pass& pass = of(context);
     const Running running(pass.reporter, context);
-    const xmlParserCtxtPtr ctxt = static_cast<xmlParserCtxtPtr>(context);
-    int line = 0;
-    int column = 0;
-    const std::string ahead = pass.encoding.refusedAhead(ctxt, *error, line, column);
-    if (!ahead.empty()) {
-      ValidationError place = pass.reporter.here();
-      place.line = line;
-      place.column = column;
-      place.message = ahead;
-      pass.reporter.report(std::move(place));
-      return;
+    if (!pass.encoding.places(static_cast<xmlParserCtxtPtr>(context), *error)) {
+      pass.record(*error);
     }
-    if ((error->domain == XML_FROM_PARSER || internals::isDecoderFault(*error)) && pass.placeStall(ctxt)) {
-      return; // the error is about what the undecodable bytes cut short
-    }
-    pass.record(*error);
   }
 }
 
@@ -361,12 +246,7 @@ void Pass::record(const xmlError& error) {
   if (encoding.absorbs(error)) {
     return;
   }
-  const std::string overruled = encoding.overruledDeclaration(error);
-  if (!overruled.empty()) {
-    reporter.reportHere(overruled);
-    if (parser != nullptr) {
-      parser->wellFormed = 0;
-    }
+  if (encoding.overrules(error, parser)) {
     return;
   }
   if (error.domain == XML_FROM_SCHEMASP && error.level >= XML_ERR_ERROR) {
@@ -387,20 +267,11 @@ void Pass::record(const xmlError& error) {
   if (reporter.ignores(error) || dtd.suppresses(error)) {
     return;
   }
-  // libxml2 2.13 and later add this to the syntax error that ends a
-  // declaration of the external subset early; it says nothing more.
-  if (error.domain == XML_FROM_PARSER && error.code == XML_ERR_EXT_SUBSET_NOT_FINISHED && !errors.empty()) {
+  if (ErrorWording::repeats(error, !errors.empty())) {
     return;
   }
-  // libxml2 2.11 and later refuse one reference that stands for too much
-  // in words of their own, naming a setting that is not the user's.
-  if (internals::isAmplificationRefusal(error.message)) {
-    told.message = const_cast<char*>(amplificationRefusal);
-  }
-  // The series word it differently, and the option it names is not the
-  // user's to set.
-  if (error.message != nullptr && std::strncmp(error.message, depthFault, std::strlen(depthFault)) == 0) {
-    told.message = const_cast<char*>(depthRefusal);
+  if (const char* replacement = ErrorWording::replacement(error)) {
+    told.message = const_cast<char*>(replacement);
   }
   if (error.domain == XML_FROM_SCHEMASP && error.file == nullptr && !schema.compilingSchema().empty()) {
     // A fault of the hinted schema that libxml2 found once its documents
@@ -481,6 +352,7 @@ void Pass::run(const std::string& location, const char* data, std::size_t size) 
   read(scope, document, location);
   schema.stop();
   reporter.detach();
+  entities.detach();
   parser = nullptr;
   loads = nullptr;
 }
@@ -494,6 +366,7 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
   parser = context.get();
   parser->_private = this;
   reporter.attach(parser, &scope);
+  entities.attach(parser, &scope);
   dtd.attach(parser);
   *parser->sax = handlers();
   parser->userData = parser;
@@ -506,7 +379,8 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
   internals::keepIdsByValue(parser);
   parser->linenumbers = 1;
 
-  xmlParserInputPtr input = memoryData != nullptr ? openMemory() : scope.openDocument(document, parser);
+  xmlParserInputPtr input = memoryData != nullptr ? scope.openMemory(memoryData, memorySize, documentUri, parser)
+                                                  : scope.openDocument(document, parser);
   if (input == nullptr) {
     if (errors.empty()) {
       errors.add({location, 0, 0, "failed to load \"" + location + "\""});
@@ -518,7 +392,7 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
     errors.add({location, 0, 0, "failed to start reading \"" + location + "\""});
     return;
   }
-  if (!readable(input)) {
+  if (!encoding.readable(input, documentUri)) {
     return;
   }
   wideTags.watch(parser, input);
@@ -527,68 +401,12 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
     const Running running(reporter, parser);
     refuseWideTag(parser);
   }
-  {
-    // Text that ends where decoding stopped raises no parser error.
-    const Running running(reporter, parser);
-    if (parser->wellFormed) {
-      placeStall(parser);
-    }
-    // One that no parser reached (in an entity whose content ends
-    // there) has no place to report but its resource's: line 0 (unknown).
-    const std::string undecoded = encoding.unplaced();
-    if (!undecoded.empty()) {
-      reporter.report({documentUri, 0, 0, undecoded});
-    }
-  }
+  encoding.documentRead(parser, documentUri);
   schema.stop();
   internals::dropValidationStack(parser);
   if (errors.empty() && !parser->wellFormed) {
     errors.add({location, 0, 0, "the document is not well-formed"});
   }
-}
-
-// Reports bytes that context's input cannot decode, where its parser
-// stopped before them (once); whether it has stopped so.
-bool Pass::placeStall(xmlParserCtxtPtr context) {
-  bool stalled = false;
-  const std::string report = encoding.stoppedAt(context, stalled);
-  if (!report.empty()) {
-    reporter.reportHere(report);
-  }
-  return stalled;
-}
-
-// Looks at the document's first bytes (libxml2 would read them first
-// anyway) for an encoding it cannot read.
-bool Pass::readable(xmlParserInputPtr input) {
-  xmlParserInputGrow(input, 4);
-  const std::size_t available = input->end > input->cur ? static_cast<std::size_t>(input->end - input->cur) : 0;
-  encoding.documentStarts(std::string_view(chars(input->cur), available < 4 ? available : 4));
-  const std::string refusal = encoding.unsupported();
-  if (!refusal.empty()) {
-    reporter.report({documentUri, 1, 1, refusal});
-  }
-  return refusal.empty();
-}
-
-// The loader then opens only what the document refers to.
-xmlParserInputPtr Pass::openMemory() {
-  if (memorySize > static_cast<std::size_t>(INT_MAX)) {
-    reporter.report({documentUri, 0, 0, "the document is too large to be held in memory"});
-    return nullptr;
-  }
-  xmlParserInputBufferPtr buffer =
-      xmlParserInputBufferCreateMem(memoryData, static_cast<int>(memorySize), XML_CHAR_ENCODING_NONE);
-  if (buffer == nullptr) {
-    return nullptr;
-  }
-  xmlParserInputPtr input = xmlNewIOInputStream(parser, buffer, XML_CHAR_ENCODING_NONE);
-  if (input == nullptr) {
-    xmlFreeParserInputBuffer(buffer);
-    return nullptr;
-  }
-  input->filename = reinterpret_cast<char*>(xmlStrdup(reinterpret_cast<const xmlChar*>(documentUri.c_str())));
-  return input;
 }
 
 } // namespace

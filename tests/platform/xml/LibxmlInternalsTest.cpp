@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/xml/ErrorChannels.h"
 #include "support/TemporaryDirectory.h"
 
 // Each test pins what the pass assumes of libxml2's internal structures, so
@@ -117,6 +118,40 @@ TEST(LibxmlInternals, AValidationContextShowsItsSchemaAndThatItsNamespaces) {
   xmlSchemaFreeValidCtxt(given);
   xmlSchemaFree(schema);
   xmlSchemaFreeParserCtxt(parser);
+}
+
+void countError(void* count, platform::xml::LibxmlError) { ++*static_cast<int*>(count); }
+
+// A root that names its schema by a hint is validated against it only when
+// the context reads hints: without them it has no declaration.
+TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
+  testsupport::TemporaryDirectory folder;
+  folder.write("r.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element name='r'/></xs:schema>");
+  const std::string location = folder.file("r.xsd");
+  const auto* text = reinterpret_cast<const xmlChar*>(location.c_str());
+  const xmlChar* hint[5] = {reinterpret_cast<const xmlChar*>("noNamespaceSchemaLocation"),
+                            reinterpret_cast<const xmlChar*>("xsi"),
+                            reinterpret_cast<const xmlChar*>("http://www.w3.org/2001/XMLSchema-instance"), text,
+                            text + location.size()};
+  const auto* root = reinterpret_cast<const xmlChar*>("r");
+  for (const bool read : {false, true}) {
+    SCOPED_TRACE(read ? "hints read" : "hints not read");
+    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(nullptr);
+    int errors = 0;
+    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
+    xmlSAXHandlerPtr handler = nullptr;
+    void* data = nullptr;
+    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
+    ASSERT_NE(nullptr, plug);
+    internals::readHints(context, read);
+    handler->startElementNs(data, root, nullptr, nullptr, 0, nullptr, 1, 0, hint);
+    handler->endElementNs(data, root, nullptr, nullptr);
+    EXPECT_EQ(read, errors == 0) << "the context no longer keeps whether it reads hints where it did";
+    // Unplugging frees the assembled schema only while hints are read.
+    internals::readHints(context, true);
+    xmlSchemaSAXUnplug(plug);
+    xmlSchemaFreeValidCtxt(context);
+  }
 }
 
 } // namespace
