@@ -29,7 +29,7 @@ void EntityReferences::detach() {
 
 xmlEntityPtr EntityReferences::general(xmlParserCtxtPtr context, const xmlChar* name) {
   if (context == parser) {
-    internals::forgetDocumentExpansion(parser);
+    internals::forgetDocumentExpansion(parser, name);
   }
   xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
   charge(context, entity);
@@ -38,7 +38,7 @@ xmlEntityPtr EntityReferences::general(xmlParserCtxtPtr context, const xmlChar* 
 
 xmlEntityPtr EntityReferences::parameter(xmlParserCtxtPtr context, const xmlChar* name) {
   if (context == parser) {
-    internals::forgetDocumentExpansion(parser);
+    internals::forgetDocumentExpansion(parser, name);
   }
   xmlEntityPtr entity = xmlSAX2GetParameterEntity(context, name);
   charge(context, entity);

@@ -383,13 +383,25 @@ std::string declaredEncoding(const _xmlParserCtxt* parser) {
 // too for references in the document (those in entity text add to the
 // entity's expandedSize); only their amplification checks read it. 2.9 and
 // 2.10 keep no such sum.
-void forgetDocumentExpansion(xmlParserCtxtPtr parser) {
+void forgetDocumentExpansion(xmlParserCtxtPtr parser, const xmlChar* name) {
 #if LIBXML_VERSION >= 21100
-  if (parser->input != nullptr && parser->input->entity == nullptr) {
+  // A reference in the document's text has just been read: the input
+  // stands right after "&name;" (or "%name;"). Lookups while an entity's
+  // text is expanded stand elsewhere, or read another input.
+  const xmlParserInputPtr input = parser->input;
+  const std::size_t length = name != nullptr ? std::strlen(reinterpret_cast<const char*>(name)) : 0;
+  if (input == nullptr || input->entity != nullptr || input->cur == nullptr || input->base == nullptr ||
+      length == 0 || static_cast<std::size_t>(input->cur - input->base) < length + 2) {
+    return;
+  }
+  const xmlChar* reference = input->cur - length - 2;
+  if ((reference[0] == '&' || reference[0] == '%') && input->cur[-1] == ';' &&
+      std::memcmp(reference + 1, name, length) == 0) {
     parser->sizeentcopy = 0;
   }
 #else
   (void)parser;
+  (void)name;
 #endif
 }
 

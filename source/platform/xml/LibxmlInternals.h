@@ -109,10 +109,11 @@ std::vector<_xmlSchema*> namespaceSchemas(_xmlSchema* schema);
 /// for, and refuse a document whose references together stand for more
 /// than 10 (2.11) or 5 times what was read: a million references to a
 /// short entity. That sum is the pass's to bound (ExpansionGuard); called
-/// at each reference, this clears it when the reference stands in the
-/// document itself, so that libxml2 goes on bounding only what one
-/// reference stands for (entities nested in entities: the bombs).
-void forgetDocumentExpansion(_xmlParserCtxt* parser);
+/// as parser looks up the entity name, this clears it when the reference
+/// was read from the document's own text, so that libxml2 goes on bounding
+/// only what one such reference stands for (references nested in entity
+/// text, the bombs, in content and in attribute values alike).
+void forgetDocumentExpansion(_xmlParserCtxt* parser, const unsigned char* name);
 
 /// Whether message is libxml2's refusal of one reference that stands for
 /// too much (2.11 and later).
