@@ -20,7 +20,7 @@ const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(va
 } // namespace
 
 bool DtdStreamCheck::validating() const {
-  return parser->validate && parser->wellFormed && parser->myDoc != nullptr &&
+  return internals::validates(parser) && parser->wellFormed && parser->myDoc != nullptr &&
          parser->myDoc->intSubset != nullptr;
 }
 
@@ -94,7 +94,7 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     internals::dtdChecksMade(context);
   }
   build();
-  if (root && context->validate) {
+  if (root && internals::validates(context)) {
     context->valid &= xmlValidateRoot(&context->vctxt, context->myDoc);
   }
   // Tables that may spread are looked at once every 1024 elements.

@@ -1,7 +1,10 @@
-// Every use of libxml2's internal structures, in one place: what a
+// Every use of libxml2's internal structures, declared in one place: what a
 // streaming pass needs that libxml2's API does not offer. Each trick says
-// why it is needed; tests/platform/xml/LibxmlInternalsTest.cpp fails when
-// the libxml2 underneath no longer behaves as it assumes.
+// why it is needed and for which series; LibxmlInternals.cpp holds those
+// on the parser, validation and IDs, LibxmlInputInternals.cpp those on
+// inputs, LibxmlSchemaInternals.cpp those on compiled schemas.
+// tests/platform/xml/LibxmlInternalsTest.cpp fails when the libxml2
+// underneath no longer behaves as they assume.
 #pragma once
 
 #include <cstddef>
@@ -141,6 +144,15 @@ void registerEntityTextIds(_xmlParserCtxt* context, _xmlNode* node);
 /// sound DTD's section as not closed. 2.11 and later read it right either
 /// way.
 bool needsWholeEntities();
+
+/// Whether context validates against the DTD: its validate field, which
+/// 2.14 and later mark deprecated without an accessor for it (the parser
+/// options say what was asked, not what EntityContentChecksOff turned off).
+bool validates(const _xmlParserCtxt* context);
+
+/// Makes parser keep the line of each node it builds (linenumbers, which
+/// 2.15 no longer reads: it always does).
+void keepLineNumbers(_xmlParserCtxt* parser);
 
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).

@@ -377,7 +377,7 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
                                 (options.resolveExternals ? XML_PARSE_DTDLOAD : 0) |
                                 (options.validate ? XML_PARSE_DTDVALID | XML_PARSE_DTDATTR : 0));
   internals::keepIdsByValue(parser);
-  parser->linenumbers = 1;
+  internals::keepLineNumbers(parser);
 
   xmlParserInputPtr input = memoryData != nullptr ? scope.openMemory(memoryData, memorySize, documentUri, parser)
                                                   : scope.openDocument(document, parser);
