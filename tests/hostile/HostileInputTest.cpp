@@ -382,6 +382,8 @@ TEST(DevicesAndFifos, DtdSwappedForAFifoWhileRunsGoOnNeverBlocks) {
   folder.write("regular.dtd", "<!ELEMENT r EMPTY>\n");
   folder.fifo("fifo.dtd");
   const std::string target = folder.file("r.dtd");
+  // In place before the first run, which may start before the swapper does.
+  ::link(folder.file("regular.dtd").c_str(), target.c_str());
   std::atomic<bool> swapping{true};
   std::thread swapper([&] {
     for (bool fifo = false; swapping; fifo = !fifo) {
