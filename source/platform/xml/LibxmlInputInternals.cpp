@@ -207,8 +207,12 @@ std::string undecodedBytesAhead(const _xmlParserCtxt* context, std::string& enco
 }
 
 bool isDecoderFault(const xmlError& error) {
-#if LIBXML_VERSION >= 21200
+#if LIBXML_VERSION >= 21300
   return error.domain == XML_FROM_IO && error.code == XML_ERR_INVALID_ENCODING;
+#elif LIBXML_VERSION >= 21200
+  // 2.12 raises the buffer's error as a parser error; the same code where
+  // the parser itself meets bad UTF-8 has no decoder, and no bytes left.
+  return error.domain == XML_FROM_PARSER && error.code == XML_ERR_INVALID_ENCODING;
 #elif LIBXML_VERSION >= 21100
   return error.domain == XML_FROM_PARSER && error.code == XML_ERR_INTERNAL_ERROR && error.message != nullptr &&
          std::strncmp(error.message, "Growing input buffer", 20) == 0;

@@ -78,9 +78,10 @@ std::string undecodedBytesAhead(const _xmlParserCtxt* context, std::string& enco
 
 /// Whether error is how this libxml2 tells that the decoder of the input
 /// refused bytes ahead of the parser, raised where the parser stands:
-/// from 2.11 on (2.11 reports "Growing input buffer" and stops, 2.12 and
-/// later an invalid encoding in the I/O domain and read on to the end of
-/// the decoded text). 2.9 and 2.10 read on to there and fail there.
+/// from 2.11 on (2.11 reports "Growing input buffer" and stops, 2.12 an
+/// invalid encoding, 2.13 and later in the I/O domain, and both read on to
+/// the end of the decoded text). 2.9 and 2.10 read on to there and fail
+/// there.
 bool isDecoderFault(const _xmlError& error);
 
 /// The encoding the document's XML declaration names, or "" (libxml2 keeps
