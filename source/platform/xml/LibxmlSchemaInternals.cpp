@@ -110,13 +110,14 @@ xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
   return context != nullptr ? reinterpret_cast<SchemaValidationHead*>(context)->schema : nullptr;
 }
 
-// xsiAssemble is read in three places, alike in every release checked:
-// at each element start (xmlSchemaValidateElem), where it reads the hints
-// and then records the identity constraints (xmlSchemaAugmentIDC) of every
-// namespace again; when the validation starts (xmlSchemaPreRun), which sets
-// it; and at its end (xmlSchemaPostRun), which frees the assembled schema
-// only while it is set. An element start without hints reads none, so
-// leaving it off there changes nothing but the records made twice.
+// xsiAssemble is used in three places, alike from 2.9.13 to 2.15.3: when
+// the validation starts (xmlSchemaPreRun), which sets it; at each element
+// start (xmlSchemaValidateElem), which then reads the element's hints and
+// records every identity constraint of every namespace again
+// (xmlSchemaAugmentIDC); and at the end (xmlSchemaPostRun), which frees the
+// assembled schema only while it is set. An element start without hints
+// reads none, so leaving it off there drops nothing but the repeated
+// records.
 void readHints(xmlSchemaValidCtxtPtr context, bool read) {
   if (context != nullptr) {
     reinterpret_cast<SchemaValidationHead*>(context)->xsiAssemble = read ? 1 : 0;
