@@ -4,13 +4,10 @@
 
 #include "platform/xml/LibxmlInternals.h"
 
-#include <cstdio>
 #include <cstring>
-#include <string_view>
 
 #include <libxml/parser.h>
 #include <libxml/dict.h>
-#include <libxml/encoding.h>
 #include <libxml/hash.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
