@@ -140,8 +140,8 @@ def compare_with_known(verdicts, known, known_path, details_path=None):
         print(first_lines(verdict.stderr, 6))
     for verdict in verdicts:
         if verdict.passed and verdict.case_id in known:
-            print(f"note: {verdict.case_id} passes now; remove it from {known_path}"
-                  f" (listed as: {known[verdict.case_id]})")
+            print(f"note: {verdict.case_id} passes now (listed in {known_path} as:"
+                  f" {known[verdict.case_id]})")
     if details_path:
         with open(details_path, "w", encoding="utf-8") as details:
             for verdict in failures:
