@@ -270,4 +270,39 @@ TEST_F(NetworkTest, RemoteEntityIsFetchedOnceForAllItsReferences) {
   EXPECT_EQ(1, std::count(requests.begin(), requests.end(), "/one.ent"));
 }
 
+// What a terminal's line holds once text has been written to it: a
+// carriage return goes back to the start, other characters overwrite.
+std::string terminalLine(const std::string& written) {
+  std::string line;
+  std::size_t column = 0;
+  for (const char c : written) {
+    if (c == '\r') {
+      column = 0;
+      continue;
+    }
+    if (column < line.size()) {
+      line[column] = c;
+    } else {
+      line.push_back(c);
+    }
+    ++column;
+  }
+  return line.substr(0, line.find_last_not_of(' ') + 1);
+}
+
+TEST_F(NetworkTest, LongCheckShowsProgressOnATerminalOnlyAndErasesIt) {
+  const std::string url = server->url("/slow?seconds=2.5");
+  ProcessOptions options;
+  options.timeLimit = std::chrono::seconds(90);
+  options.standardErrorTerminal = true;
+  const ProcessResult onTerminal = ProcessRunner::run(VEXLOR_BINARY, {url}, options);
+  EXPECT_EQ(banner + "OK-" + url + "\n", onTerminal.standardOutput);
+  EXPECT_EQ(0, onTerminal.exitCode);
+  // The response announces its length: the share read is shown.
+  EXPECT_NE(std::string::npos, onTerminal.standardError.find(" KB of 63 KB (")) << onTerminal.standardError;
+  EXPECT_EQ("", terminalLine(onTerminal.standardError)) << onTerminal.standardError;
+  // Redirected, standard error stays empty however long the check.
+  expectValid(url);
+}
+
 } // namespace

@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <stdexcept>
 #include <sys/wait.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 
@@ -67,6 +68,28 @@ private:
   posix_spawn_file_actions_t actions_;
 };
 
+/// A raw pseudo-terminal: its controlling side as pipe.readEnd, the
+/// terminal itself as pipe.writeEnd.
+void openTerminal(Pipe& pipe) {
+  const int controller = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (controller < 0)
+    throw systemError("posix_openpt", errno);
+  pipe.readEnd.reset(controller);
+  if (::grantpt(controller) != 0 || ::unlockpt(controller) != 0)
+    throw systemError("grantpt", errno);
+  const char* name = ::ptsname(controller);
+  const int terminal = name != nullptr ? ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC) : -1;
+  if (terminal < 0)
+    throw systemError("open pseudo-terminal", errno);
+  pipe.writeEnd.reset(terminal);
+  termios settings{};
+  if (::tcgetattr(terminal, &settings) != 0)
+    throw systemError("tcgetattr", errno);
+  ::cfmakeraw(&settings);
+  if (::tcsetattr(terminal, TCSANOW, &settings) != 0)
+    throw systemError("tcsetattr", errno);
+}
+
 std::vector<std::string> mergedEnvironment(const ProcessOptions& options) {
   std::vector<std::string> merged;
   for (char** entry = environ; *entry != nullptr; ++entry) {
@@ -98,7 +121,10 @@ ProcessResult ProcessRunner::run(const std::string& program,
   Pipe output;
   Pipe error;
   openPipe(output);
-  openPipe(error);
+  if (options.standardErrorTerminal)
+    openTerminal(error);
+  else
+    openPipe(error);
 
   SpawnActions actions;
   ::posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -148,6 +174,7 @@ ProcessResult ProcessRunner::run(const std::string& program,
       ssize_t got = ::read(watched[i].fd, buffer, sizeof buffer);
       if (got < 0 && errno == EINTR)
         continue;
+      // A pseudo-terminal ends in EIO once the program has closed it.
       if (got <= 0) {
         watched[i].fd = -1;
         --open;

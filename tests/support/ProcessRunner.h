@@ -27,6 +27,9 @@ struct ProcessOptions {
   std::string workingDirectory;
   /// Variables set (or replaced) in the inherited environment.
   std::vector<std::pair<std::string, std::string>> environment;
+  /// Standard error is a pseudo-terminal (raw: bytes pass unchanged)
+  /// instead of a pipe; what the program writes there is still collected.
+  bool standardErrorTerminal = false;
   /// The program is killed with SIGKILL once this has passed.
   std::chrono::milliseconds timeLimit{std::chrono::seconds(60)};
 };

@@ -16,6 +16,8 @@ fixed routes produce the responses the network tests need:
   /raw?text=T         T itself (decoded as Latin-1, so %XX is any byte), sent
                       as the whole response with no status line added, then
                       the connection is closed
+  /slow?seconds=S     a well-formed document of some 64 KB, sent in small
+                      pieces spread over S seconds (a long check)
   /bigheader?size=N&count=K
                       200 with K (default 1) header lines of N bytes each
                       and a short body
@@ -87,6 +89,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/raw":
             self.wfile.write(query.get("text", [""])[0].encode("latin-1"))
             self.close_connection = True
+        elif path == "/slow":
+            self.send_slowly(float(query["seconds"][0]))
         elif path == "/bigheader":
             body = b"<doc/>"
             self.send_response(200)
@@ -117,6 +121,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             piece = PATTERN[: min(len(PATTERN), size - sent)]
             self.wfile.write(piece)
             sent += len(piece)
+
+    def send_slowly(self, seconds):
+        pieces = 40
+        body = b"<doc>" + b"<item>slow</item>\n" * 3600 + b"</doc>\n"
+        self.send_response(200)
+        self.send_header("Content-Type", "application/xml")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        step = -(-len(body) // pieces)
+        for start in range(0, len(body), step):
+            self.wfile.write(body[start:start + step])
+            self.wfile.flush()
+            time.sleep(seconds / pieces)
 
     def send_headers_echo(self):
         accepted = self.headers.get("Accept-Encoding", "")

@@ -228,6 +228,11 @@ std::string declaredEncoding(const _xmlParserCtxt* parser) {
   return name != nullptr ? reinterpret_cast<const char*>(name) : "";
 }
 
+void* readContext(const _xmlParserInput* input, int (*read)(void*, char*, int)) {
+  const xmlParserInputBuffer* buffer = input != nullptr ? input->buf : nullptr;
+  return buffer != nullptr && buffer->readcallback == read ? buffer->context : nullptr;
+}
+
 // Stands between an input buffer and its own reading and closing.
 struct WideTagWatch::Reader {
   WideTagWatch& watch;
@@ -249,7 +254,11 @@ struct WideTagWatch::Reader {
       self.watch.wide = true;
       return 0;
     }
-    return self.read(self.context, buffer, length);
+    const int count = self.read(self.context, buffer, length);
+    if (count > 0 && self.watch.reads) {
+      self.watch.reads(static_cast<std::size_t>(count));
+    }
+    return count;
   }
 
   static int onClose(void* reader) {

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,10 @@ void keepIdsByValue(_xmlParserCtxt* parser);
 /// of its own).
 std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType);
 
+/// The context that input's buffer hands to its read callback, when that
+/// callback is read; null otherwise (or for an input held in memory).
+void* readContext(const _xmlParserInput* input, int (*read)(void*, char*, int));
+
 /// libxml2 holds a start tag whole until it ends, and 2.9 to 2.11 then
 /// compare each attribute with every one before it: a tag with 480,000
 /// attributes takes 57 MB on 2.15 and minutes on 2.9, before any callback.
@@ -182,11 +187,15 @@ public:
   void watch(_xmlParserCtxt* parser, _xmlParserInput* input);
   /// Whether a watched input was ended at a tag with too many attributes.
   bool tripped() const { return wide; }
+  /// From now on, the byte count of each read of a watched input is handed
+  /// to counter (an empty one takes none).
+  void countReads(std::function<void(std::size_t)> counter) { reads = std::move(counter); }
 
 private:
   struct Reader;
   std::size_t limit;
   bool wide = false;
+  std::function<void(std::size_t)> reads;
 };
 
 /// While it lives, libxml2's element start and end in entity content make

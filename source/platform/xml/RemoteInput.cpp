@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/RemoteResource.h"
 
 namespace platform::xml {
@@ -128,6 +129,11 @@ void RemoteBodies::keep(const std::string& url, Body body) {
     bodies.emplace(url, std::move(body));
     room -= size;
   }
+}
+
+std::size_t announcedSize(const xmlParserInput* input) noexcept {
+  const auto* stream = static_cast<const RemoteStream*>(internals::readContext(input, readRemote));
+  return stream != nullptr ? stream->resource.announcedSize() : 0;
 }
 
 xmlParserInput* openRemoteInput(xmlParserCtxt* context, const std::string& url,

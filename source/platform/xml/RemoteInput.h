@@ -63,4 +63,8 @@ private:
 _xmlParserInput* openRemoteInput(_xmlParserCtxt* context, const std::string& url,
                                  TransportErrorSink& sink, RemoteBodies* kept = nullptr) noexcept;
 
+/// The size that the response for a remote input announces, 0 when it
+/// announces none or input is not one that openRemoteInput made.
+std::size_t announcedSize(const _xmlParserInput* input) noexcept;
+
 } // namespace platform::xml

@@ -387,6 +387,15 @@ const std::string& RemoteResource::finalUrl() const { return transfer->finalUrl;
 
 long RemoteResource::status() const { return transfer->status; }
 
+std::size_t RemoteResource::announcedSize() const {
+  curl_off_t size = -1;
+  if (!transfer->easy ||
+      curl().easy_getinfo(transfer->easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size) != CURLE_OK) {
+    return 0;
+  }
+  return size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+
 std::size_t RemoteResource::bufferedSize() const { return transfer->buffered(); }
 
 } // namespace platform::xml

@@ -78,6 +78,9 @@ public:
   const std::string& finalUrl() const;
   /// The final response's HTTP status, 0 when none arrived.
   long status() const;
+  /// The body's size as the final response announces it (Content-Length),
+  /// 0 when it announces none or has not arrived.
+  std::size_t announcedSize() const;
   /// Body bytes received and not yet read.
   std::size_t bufferedSize() const;
 

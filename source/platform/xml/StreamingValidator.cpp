@@ -25,6 +25,8 @@
 #include "platform/xml/FacetConsistency.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LoadReporter.h"
+#include "platform/xml/ProgressLine.h"
+#include "platform/xml/RemoteInput.h"
 #include "platform/xml/ResourceName.h"
 #include "platform/xml/SchemaPlug.h"
 #include "platform/xml/StandaloneAttributes.h"
@@ -395,8 +397,13 @@ void Pass::read(EntityLoader::Scope& scope, const ResourceName& document, const 
   if (!encoding.readable(input, documentUri)) {
     return;
   }
+  const std::size_t announced = announcedSize(input);
+  ProgressLine progress(announced > 0 ? announced : scope.entitySize(documentUri, 0));
+  wideTags.countReads([&progress](std::size_t bytes) { progress.advance(bytes); });
   wideTags.watch(parser, input);
   xmlParseDocument(parser);
+  wideTags.countReads(nullptr);
+  progress.erase();
   if (wideTags.tripped()) {
     const Running running(reporter, parser);
     refuseWideTag(parser);
