@@ -93,7 +93,10 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     gatherAttlistOnlyNames(context->myDoc);
     internals::dtdChecksMade(context);
   }
+  const std::size_t references = internals::IdTables::references(context->myDoc);
   build();
+  internals::IdTables::settle(context->myDoc, context->node,
+                              internals::IdTables::references(context->myDoc) > references);
   if (root && internals::validates(context)) {
     context->valid &= xmlValidateRoot(&context->vctxt, context->myDoc);
   }

@@ -5,10 +5,12 @@
 #include "platform/xml/LibxmlInternals.h"
 
 #include <cstring>
+#include <string>
 
 #include <libxml/parser.h>
 #include <libxml/dict.h>
 #include <libxml/hash.h>
+#include <libxml/list.h>
 #include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/valid.h>
@@ -281,6 +283,62 @@ EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)
 EntityContentChecksOff::~EntityContentChecksOff() {
   context->validate = validate;
   context->loadsubset = loadSubset;
+}
+
+namespace {
+
+// libxml2 keeps the references to one value as a list, which frees them.
+void freeReferenceList(void* list, const xmlChar*) { xmlListDelete(static_cast<xmlListPtr>(list)); }
+
+// An attribute's value as the pass builds it: one text node (or none).
+const xmlChar* builtValue(const xmlAttr& attribute) {
+  const xmlNode* text = attribute.children;
+  return text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE ? text->content : nullptr;
+}
+
+// Whether every name of a reference value (IDREFS: separated by spaces) is
+// a recorded ID: then the document's final check finds nothing wrong.
+bool namesRecordedIds(xmlHashTablePtr ids, const xmlChar* value) {
+  std::string name;
+  for (const xmlChar* at = value;; ++at) {
+    if (*at != ' ' && *at != 0) {
+      name.push_back(static_cast<char>(*at));
+      continue;
+    }
+    if (!name.empty() && xmlHashLookup(ids, reinterpret_cast<const xmlChar*>(name.c_str())) == nullptr) {
+      return false;
+    }
+    name.clear();
+    if (*at == 0) {
+      return true;
+    }
+  }
+}
+
+} // namespace
+
+std::size_t IdTables::references(const xmlDoc* document) {
+  return document != nullptr && document->refs != nullptr
+             ? static_cast<std::size_t>(xmlHashSize(static_cast<xmlHashTablePtr>(document->refs)))
+             : 0;
+}
+
+void IdTables::settle(xmlDocPtr document, const xmlNode* element, bool referencesAdded) {
+  if (references(document) == 0 || element == nullptr) {
+    return;
+  }
+  const auto refs = static_cast<xmlHashTablePtr>(document->refs);
+  const auto ids = static_cast<xmlHashTablePtr>(document->ids);
+  for (const xmlAttr* attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
+    const bool id = attribute->atype == XML_ATTRIBUTE_ID;
+    const xmlChar* value = id || referencesAdded ? builtValue(*attribute) : nullptr;
+    if (value == nullptr || xmlHashLookup(refs, value) == nullptr) {
+      continue;
+    }
+    if (id || (ids != nullptr && namesRecordedIds(ids, value))) {
+      xmlHashRemoveEntry(refs, value, freeReferenceList);
+    }
+  }
 }
 
 // 2.9 to 2.11 only: from 2.12 on, libxml2's dictionary and hash tables

@@ -230,6 +230,14 @@ public:
   /// Moves a table to four times as many buckets once it holds four
   /// entries per bucket; cheap enough to call every 1024 elements.
   void spread(_xmlDoc* document);
+  /// The number of reference values the document keeps.
+  static std::size_t references(const _xmlDoc* document);
+  /// Drops the references that element settles: those to an ID that it
+  /// declares and, when its attributes were recorded as references
+  /// (referencesAdded), those that name IDs already recorded. Only forward
+  /// references stay for the document's final check; libxml2 would keep
+  /// every reference to the end, some 100 bytes each.
+  static void settle(_xmlDoc* document, const _xmlNode* element, bool referencesAdded);
 
 private:
   // libxml2's hash tables grow by themselves to this many buckets and no further.

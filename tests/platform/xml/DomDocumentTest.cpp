@@ -209,6 +209,35 @@ TEST_F(DomDocumentTest, IdsInEntityContentAreTracked) {
   EXPECT_EQ(std::string::npos, outcome.description.find("unknown ID")) << outcome.description;
 }
 
+TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
+  const std::string dtd =
+      "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
+      "<!ATTLIST item id ID #IMPLIED ref IDREF #IMPLIED refs IDREFS #IMPLIED>]>\n<doc>";
+  const struct {
+    const char* name;
+    const char* items;
+    const char* fault; // null: valid
+  } cases[] = {
+      {"backward", "<item id='a'/><item ref='a'/><item ref='a' refs='a'/>", nullptr},
+      {"forward", "<item ref='b'/><item refs='b c'/><item ref='b'/><item id='b'/><item id='c'/>", nullptr},
+      {"both", "<item id='a' ref='a'/><item refs=' a  b '/><item id='b' ref='a'/>", nullptr},
+      {"dangling", "<item id='a'/><item ref='a'/><item ref='x'/>", "unknown ID \"x\""},
+      {"danglingAmongIdrefs", "<item id='a'/><item refs='a y'/>", "unknown ID \"y\""},
+      {"danglingAfterSettled", "<item id='a'/><item refs='a'/><item ref='z'/><item refs='a z'/>",
+       "unknown ID \"z\""},
+      {"duplicate", "<item ref='a'/><item id='a'/><item id='a'/>", "ID a already defined"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", dtd + c.items + "</doc>\n"));
+    if (c.fault == nullptr) {
+      EXPECT_EQ(VARIANT_TRUE, outcome.loaded) << c.name << ": " << outcome.description;
+    } else {
+      EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
+      EXPECT_NE(std::string::npos, outcome.description.find(c.fault)) << c.name << ": " << outcome.description;
+    }
+  }
+}
+
 TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   const std::string empty = "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY nothing ''>]>\n";
   const std::string elementOnly =
