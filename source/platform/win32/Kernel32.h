@@ -1,4 +1,5 @@
-// The subset of the kernel32 interface that the program uses, on POSIX.
+// The subset of the kernel32 interface that the program uses: on Windows
+// the system's own (Windows/), on POSIX ours (Unix/).
 #pragma once
 
 #include <cstdarg>
