@@ -22,14 +22,8 @@ std::string amount(std::size_t bytes) {
   return text;
 }
 
-} // namespace
-
-ProgressLine::ProgressLine(std::size_t size)
-    : terminal(isatty(fileno(stderr)) == 1), size(size), started(Clock::now()), drawn(started) {}
-
-ProgressLine::~ProgressLine() { erase(); }
-
-std::string ProgressLine::text(std::size_t read, std::size_t size) {
+// The line for read bytes of size (0: unknown).
+std::string text(std::size_t read, std::size_t size) {
   std::string line = "read " + amount(read);
   // A compressed document reads more than its size: its share is not known.
   if (size > 0 && read <= size) {
@@ -37,6 +31,13 @@ std::string ProgressLine::text(std::size_t read, std::size_t size) {
   }
   return line;
 }
+
+} // namespace
+
+ProgressLine::ProgressLine(std::size_t size)
+    : terminal(isatty(fileno(stderr)) == 1), size(size), started(Clock::now()), drawn(started) {}
+
+ProgressLine::~ProgressLine() { erase(); }
 
 void ProgressLine::advance(std::size_t bytes) {
   read += bytes;

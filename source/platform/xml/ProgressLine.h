@@ -27,9 +27,6 @@ public:
   /// Blanks the line if one is shown; a later advance() draws it again.
   void erase();
 
-  /// The text of the line for read bytes of size (0: unknown).
-  static std::string text(std::size_t read, std::size_t size);
-
 private:
   using Clock = std::chrono::steady_clock;
   void write(const std::string& bytes);
