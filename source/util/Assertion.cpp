@@ -14,11 +14,10 @@ const char frame[] = "----------------------------------------";
 
 std::string currentTimeStamp() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  if (localtime_r(&now, &local) == nullptr) {
-    return std::string();
-  }
-  return assertionTimeStamp(local);
+  // std::localtime's shared result is safe here: the program reads the
+  // clock on one thread only.
+  const std::tm* local = std::localtime(&now);
+  return local != nullptr ? assertionTimeStamp(*local) : std::string();
 }
 
 // Out-of-range fields would index past the name tables; they print as "???".

@@ -1,9 +1,8 @@
 #include "platform/xml/Catalogs.h"
 
 #include <cerrno>
+#include <memory>
 #include <new>
-
-#include <unistd.h>
 
 #include <libxml/catalog.h>
 #include <libxml/parser.h>
@@ -11,6 +10,7 @@
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/LocalFile.h"
+#include "platform/xml/LocalNames.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -20,9 +20,9 @@ namespace {
 // Catalog lookups in progress on this thread.
 thread_local int lookups = 0;
 
-// An open catalog file, or -1 for one that reads as broken.
+// An open catalog file; one that could not be opened reads as broken.
 struct CatalogFile {
-  int fd;
+  std::unique_ptr<LocalFile> file;
 };
 
 int matchCatalogFile(const char* name) {
@@ -38,28 +38,19 @@ void* openCatalogFile(const char* name) {
   if (hasScheme(path)) {
     path = resolveReference("file:///", path).path;
   }
-  LocalFile file(path);
-  if (!file.isOpen() && file.error() == ENOENT) {
+  std::unique_ptr<LocalFile> file(new (std::nothrow) LocalFile(path));
+  if (file == nullptr || (!file->isOpen() && file->error() == ENOENT)) {
     return nullptr;
   }
-  return new (std::nothrow) CatalogFile{file.release()};
+  return new (std::nothrow) CatalogFile{std::move(file)};
 }
 
 int readCatalogFile(void* context, char* buffer, int length) {
-  const int fd = static_cast<CatalogFile*>(context)->fd;
-  if (fd < 0) {
-    return -1;
-  }
-  const ssize_t count = ::read(fd, buffer, static_cast<std::size_t>(length));
-  return count < 0 ? -1 : static_cast<int>(count);
+  return static_cast<CatalogFile*>(context)->file->read(buffer, length);
 }
 
 int closeCatalogFile(void* context) {
-  auto* file = static_cast<CatalogFile*>(context);
-  if (file->fd >= 0) {
-    ::close(file->fd);
-  }
-  delete file;
+  delete static_cast<CatalogFile*>(context);
   return 0;
 }
 
@@ -93,7 +84,7 @@ ResourceName Catalogs::lookup(const std::string& systemId, const char* publicId)
   if (resolved == nullptr) {
     return {};
   }
-  return resolveReference(fileUri(EntityLoader::currentDirectory() + "/"),
+  return resolveReference(fileUri(localnames::currentDirectory() + "/"),
                           reinterpret_cast<const char*>(resolved.get()));
 }
 

@@ -1,25 +1,26 @@
 #include "platform/xml/CurlLibrary.h"
 
-#include <dlfcn.h>
+#include "platform/xml/SharedLibrary.h"
 
 namespace platform::xml {
 
 namespace {
 
-// The soname of the libcurl that Debian's libcurl4 packages install (set
-// in the top CMakeLists.txt, which the package's Depends follows).
+// The soname of the libcurl that Debian's libcurl4 packages install, or
+// the DLL beside vexlor.exe (set in the top CMakeLists.txt, which the
+// package's Depends follows).
 const char* const curlSoname = VEXLOR_CURL_SONAME;
 
 template <typename Function>
 bool resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(dlsym(library, name));
+  function = reinterpret_cast<Function>(SharedLibrary::symbol(library, name));
   return function != nullptr;
 }
 
 const CurlLibrary* load() {
   static CurlLibrary curl;
   // Kept loaded until the process ends: libcurl's global state lives there.
-  void* library = dlopen(curlSoname, RTLD_NOW | RTLD_LOCAL);
+  void* library = SharedLibrary::load(curlSoname);
   if (library == nullptr) {
     return nullptr;
   }

@@ -7,9 +7,6 @@
 #include <mutex>
 #include <string>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <libxml/parser.h>
 #include <libxml/parserInternals.h>
 #include <libxml/xmlIO.h>
@@ -17,6 +14,7 @@
 #include "platform/xml/Catalogs.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LocalFile.h"
+#include "platform/xml/LocalNames.h"
 #include "platform/xml/RemoteInput.h"
 #include "platform/xml/SelfInclusion.h"
 
@@ -58,17 +56,6 @@ xmlParserInputPtr load(const char* url, const char* publicId, xmlParserCtxtPtr c
 }
 
 } // namespace
-
-std::string EntityLoader::currentDirectory() {
-  std::vector<char> buffer(256);
-  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
-    if (errno != ERANGE) {
-      return "/";
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-  return buffer.data();
-}
 
 void EntityLoader::install() {
   static std::once_flag once;
@@ -197,11 +184,8 @@ std::size_t EntityLoader::Scope::entitySize(const std::string& uri, std::size_t 
     return body->bytes.size();
   }
   const ResourceName name = resolveReference("", uri);
-  struct stat status {};
-  if (name.isLocal() && stat(name.path.c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-    return static_cast<std::size_t>(status.st_size);
-  }
-  return unknown;
+  const long long size = name.isLocal() ? localnames::regularFileSize(name.path) : -1;
+  return size >= 0 ? static_cast<std::size_t>(size) : unknown;
 }
 
 xmlParserInputPtr EntityLoader::Scope::openDocument(const ResourceName& document, xmlParserCtxtPtr parser) {

@@ -37,10 +37,6 @@ public:
   /// Makes this loader libxml2's; idempotent and thread-safe.
   static void install();
 
-  /// The absolute path of the current directory; "/" when it cannot be read
-  /// (it was removed): relative names then fail to open all the same.
-  static std::string currentDirectory();
-
   /// The reporter of the load in progress: where it stands, and where its
   /// problems go.
   class Reporter {

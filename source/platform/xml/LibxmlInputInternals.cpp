@@ -64,8 +64,12 @@ bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context) {
     return false;
   }
   // A well-formed tag holds no '<' but its first character.
-  const auto* start = static_cast<const xmlChar*>(
-      memrchr(input->base, '<', static_cast<std::size_t>(input->cur - input->base)));
+  const xmlChar* start = input->cur;
+  while (start > input->base && *--start != '<') {
+  }
+  if (*start != '<') {
+    start = nullptr;
+  }
   // Most tags hold no colon at all: two vector scans settle those.
   if (start == nullptr || memchr(start, ':', static_cast<std::size_t>(input->cur - start)) == nullptr) {
     return false;

@@ -1,8 +1,11 @@
 #include "platform/xml/ResourceName.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
+
+#include "platform/xml/LocalNames.h"
 
 namespace platform::xml {
 
@@ -251,7 +254,9 @@ ResourceName classify(const Parts& target) {
     return refused(uri, "the URL scheme '" + target.scheme +
                             "' is not supported (only file, http and https are)");
   }
-  if (target.hasAuthority && !target.authority.empty() && lowerCase(target.authority) != "localhost") {
+  const bool hasHost =
+      target.hasAuthority && !target.authority.empty() && lowerCase(target.authority) != "localhost";
+  if (hasHost && !localnames::hostsAreShares) {
     return refused(uri, "it names a file on another host (\"" + target.authority +
                             "\"); only local files are read");
   }
@@ -264,8 +269,10 @@ ResourceName classify(const Parts& target) {
   }
   ResourceName name;
   name.kind = ResourceName::Kind::local;
-  name.path = removeDotSegments(path);
-  name.uri = fileUri(name.path);
+  // A host names a file share where the system opens shares as files.
+  const std::string slash = (hasHost ? "//" + target.authority : "") + removeDotSegments(path);
+  name.path = localnames::native(slash);
+  name.uri = fileUri(slash);
   return name;
 }
 
@@ -307,10 +314,19 @@ std::string relativeTo(const std::string& directory, const std::string& path) {
   return relative;
 }
 
+// The slash form of the path of a local file's URI, as made by this unit.
+std::string slashPath(const std::string& uri) {
+  const Parts parts = split(uri);
+  std::string path;
+  decode(parts.path, path);
+  return (parts.hasAuthority && !parts.authority.empty() ? "//" + parts.authority : "") + path;
+}
+
 } // namespace
 
 std::string fileUri(const std::string& absolutePath) {
-  std::string uri = "file://";
+  // A share's path ("//server/share/f.xml") starts with its host.
+  std::string uri = absolutePath.compare(0, 2, "//") == 0 ? "file:" : "file://";
   for (const char c : absolutePath) {
     if (isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
       uri.push_back(c);
@@ -352,11 +368,17 @@ ResourceName nameArgument(const std::string& argument, const std::string& curren
       return resolveReference("", argument); // another scheme, refused with its name
     }
   }
+  std::string slash = localnames::absolute(argument, currentDirectory);
+  // A share's host ("//server/share", "//./pipe" for devices) is no segment.
+  const std::size_t host = localnames::hostsAreShares && slash.compare(0, 2, "//") == 0
+                               ? std::min(slash.find('/', 2), slash.size())
+                               : 0;
+  slash = slash.substr(0, host) + removeDotSegments(slash.substr(host));
   ResourceName name;
   name.kind = ResourceName::Kind::local;
-  name.path = argument;
-  name.uri = fileUri(removeDotSegments(!argument.empty() && argument[0] == '/' ? argument
-                                                                                : directory + argument));
+  name.path = localnames::openName(argument, slash);
+  name.uri = fileUri(slash);
+  name.relativePath = localnames::isRelative(argument);
   return name;
 }
 
@@ -373,7 +395,7 @@ ResourceDisplay::ResourceDisplay(const ResourceName& document, std::string argum
     : documentUri(document.uri), argument(std::move(argument)),
       currentDirectory(std::move(currentDirectory)) {
   if (!this->currentDirectory.empty()) {
-    const std::string documentPath = resolveReference("file:///", documentUri).path;
+    const std::string documentPath = slashPath(documentUri);
     maxLevelsUp = levelsUp(relativeTo(this->currentDirectory, documentPath));
   }
 }
@@ -392,8 +414,8 @@ std::string ResourceDisplay::operator()(const std::string& name) const {
   if (currentDirectory.empty()) {
     return local.path;
   }
-  std::string relative = relativeTo(currentDirectory, local.path);
-  return levelsUp(relative) <= maxLevelsUp ? relative : local.path;
+  const std::string relative = relativeTo(currentDirectory, slashPath(local.uri));
+  return levelsUp(relative) <= maxLevelsUp ? localnames::displayed(relative) : local.path;
 }
 
 } // namespace platform::xml

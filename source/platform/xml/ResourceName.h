@@ -23,16 +23,20 @@ struct ResourceName {
   enum class Kind { local, remote, refused };
 
   Kind kind = Kind::refused;
-  /// Absolute URI: "file:///" and the absolute path with every byte but
+  /// Absolute URI: "file://" and the absolute path (in the slash form of
+  /// LocalNames.h) with every byte but
   /// letters, digits, "-._~" and '/' %-escaped, or the http(s) URL (scheme in
   /// lower case, no fragment). The base of the references inside the
   /// resource. For a refused name, the reference as it resolved (or as
   /// written when it did not).
   std::string uri;
-  /// local: the file to open, exactly (no escape is read in it).
+  /// local: the file to open, exactly (no escape is read in it), as this
+  /// system names it.
   std::string path;
   /// refused: why, a phrase that follows "failed to load \"NAME\": ".
   std::string problem;
+  /// nameArgument only: the argument was a relative path.
+  bool relativePath = false;
 
   bool isLocal() const { return kind == Kind::local; }
   bool isRemote() const { return kind == Kind::remote; }
@@ -43,8 +47,9 @@ struct ResourceName {
 /// a path, whatever characters it holds; otherwise "http://", "https://" and
 /// "file:" (any letter case) start URLs, "scheme://" starts a URL that is
 /// refused, and anything else is a path.
-/// A relative path is taken relative to currentDirectory (absolute, no
-/// trailing '/') for the URI, while path stays as given.
+/// A relative path is taken relative to currentDirectory (slash form, no
+/// trailing '/') for the URI, while path is what the system opens for the
+/// argument (on POSIX the argument as given).
 ResourceName nameArgument(const std::string& argument, const std::string& currentDirectory,
                           bool existsLocally);
 

@@ -13,7 +13,6 @@
 #include <libxml/xmlerror.h>
 
 #include <strings.h>
-#include <sys/stat.h>
 
 #include "platform/xml/DtdStreamCheck.h"
 #include "platform/xml/EncodingReports.h"
@@ -25,6 +24,7 @@
 #include "platform/xml/FacetConsistency.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/LoadReporter.h"
+#include "platform/xml/LocalNames.h"
 #include "platform/xml/ProgressLine.h"
 #include "platform/xml/RemoteInput.h"
 #include "platform/xml/ResourceName.h"
@@ -340,13 +340,12 @@ xmlSAXHandler Pass::handlers() {
 void Pass::run(const std::string& location, const char* data, std::size_t size) {
   memoryData = data;
   memorySize = size;
-  const std::string directory = EntityLoader::currentDirectory();
-  struct stat status {};
-  const bool exists = memoryData != nullptr || lstat(location.c_str(), &status) == 0;
+  const std::string directory = localnames::currentDirectory();
+  const bool exists = memoryData != nullptr || localnames::exists(location);
   const ResourceName document = nameArgument(location, directory, exists);
   documentUri = document.uri;
   // Reports name local files the way the user named the document.
-  const bool relative = document.isLocal() && document.path == location && location.compare(0, 1, "/") != 0;
+  const bool relative = document.isLocal() && document.relativePath;
   reporter.nameResourcesAs(ResourceDisplay(document, location, relative ? directory : ""), documentUri);
   EntityLoader::Scope scope(reporter, options.resolveExternals);
   loads = &scope;

@@ -48,6 +48,7 @@ std::string readWhole(int fd, long long limit) {
 } // namespace
 
 LocalFile::LocalFile(const std::string& path) {
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
   const int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (opened < 0) {
     errorCode = errno;
@@ -59,12 +60,12 @@ LocalFile::LocalFile(const std::string& path) {
     ::close(opened);
     return;
   }
-  fd = opened;
+  handle = opened;
 }
 
 LocalFile::~LocalFile() {
-  if (fd >= 0) {
-    ::close(fd);
+  if (handle != none) {
+    ::close(static_cast<int>(handle));
   }
 }
 
@@ -76,16 +77,22 @@ std::string LocalFile::failure() const {
   }
 }
 
-int LocalFile::release() {
-  const int released = fd;
-  fd = -1;
-  return released;
+int LocalFile::read(char* buffer, int length) {
+  if (handle == none || length < 0) {
+    return -1;
+  }
+  ssize_t count = 0;
+  do {
+    count = ::read(static_cast<int>(handle), buffer, static_cast<std::size_t>(length));
+  } while (count < 0 && errno == EINTR);
+  return count < 0 ? -1 : static_cast<int>(count);
 }
 
 xmlParserInputBufferPtr LocalFile::intoInputBuffer(bool whole) {
-  if (fd < 0) {
+  if (handle == none) {
     return nullptr;
   }
+  const int fd = static_cast<int>(handle);
   if (whole && !isCompressed(fd)) {
     const std::string contents = readWhole(fd, wholeLimit);
     // xmlParserInputBufferCreateMem copies the bytes in 2.9 and 2.10,
@@ -96,14 +103,14 @@ xmlParserInputBufferPtr LocalFile::intoInputBuffer(bool whole) {
                                                          XML_CHAR_ENCODING_NONE);
     if (buffer != nullptr) {
       ::close(fd);
-      fd = -1;
+      handle = none;
       return buffer;
     }
   }
   if (!isCompressed(fd)) {
     xmlParserInputBufferPtr buffer = xmlParserInputBufferCreateFd(fd, XML_CHAR_ENCODING_NONE);
     if (buffer != nullptr) {
-      fd = -1; // the buffer closes it
+      handle = none; // the buffer closes it
     }
     return buffer;
   }

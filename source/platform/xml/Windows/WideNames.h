@@ -1,0 +1,14 @@
+// UTF-16 names for the Windows implementations of this folder.
+#pragma once
+
+#include <string>
+
+namespace platform::xml::windows {
+
+/// UTF-8 (or, with ansi, the ANSI code page's bytes) to UTF-16; invalid
+/// input is replaced as MultiByteToWideChar replaces it.
+std::wstring wide(const std::string& text, bool ansi = false);
+/// UTF-16 to UTF-8.
+std::string utf8(const std::wstring& text);
+
+} // namespace platform::xml::windows
