@@ -29,6 +29,9 @@ bool isRelative(const std::string& argument);
 /// caller to remove.
 std::string absolute(const std::string& argument, const std::string& currentDirectory);
 
+/// The command-line argument in UTF-8, for reading it as a URL.
+std::string utf8Argument(const std::string& argument);
+
 /// The name to open for the command-line argument taken as a local path:
 /// on POSIX the argument itself, exactly; on Windows its full path in UTF-8.
 std::string openName(const std::string& argument, const std::string& slashPath);

@@ -358,10 +358,10 @@ ResourceName nameArgument(const std::string& argument, const std::string& curren
   const std::string directory = currentDirectory == "/" ? "/" : currentDirectory + "/";
   if (!existsLocally) {
     if (startsWithIgnoringCase(argument, "http://") || startsWithIgnoringCase(argument, "https://")) {
-      return resolveReference("", argument);
+      return resolveReference("", localnames::utf8Argument(argument));
     }
     if (startsWithIgnoringCase(argument, "file:")) {
-      return resolveReference(fileUri(directory), argument);
+      return resolveReference(fileUri(directory), localnames::utf8Argument(argument));
     }
     const std::size_t length = schemeLength(argument);
     if (length > 0 && argument.compare(length + 1, 2, "//") == 0) {

@@ -35,6 +35,8 @@ std::string absolute(const std::string& argument, const std::string& currentDire
   return (currentDirectory == "/" ? "/" : currentDirectory + "/") + argument;
 }
 
+std::string utf8Argument(const std::string& argument) { return argument; }
+
 std::string openName(const std::string& argument, const std::string&) { return argument; }
 
 std::string native(const std::string& slashPath) { return slashPath; }

@@ -1,0 +1,182 @@
+#!/usr/bin/env python3
+"""End-to-end checks of the Windows zip, run under wine.
+
+  run_windows_checks.py --zip ZIP [--conformance-suite DIR] [--wine WINE]
+
+Unpacks ZIP alone into a new folder under a new wine prefix and checks what
+a person on Windows meets: the banner and usage lines, documents named by
+relative paths (backslashes or slashes), drive paths and file:///Z:/ URLs
+in folders with spaces and an ANSI letter, DTDs and schema hints relative to
+the document, an invalid document's located report, devices refused at
+once (CON, a DTD named NUL), a document served over http from a loopback
+server, and that every DLL the executable and the bundled DLLs import is in
+the zip or part of Windows. With --conformance-suite it also runs the W3C
+XML suite through vexlor.exe. Prints one line per check; exits 1 when one
+fails.
+"""
+import argparse
+import os
+import pathlib
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+HERE = pathlib.Path(__file__).resolve().parent
+FAILURE = 255  # exit code -1, as wine hands it to a POSIX parent
+
+# DLLs that every Windows 10 and later has.
+SYSTEM_DLLS = {
+    "advapi32.dll", "bcrypt.dll", "crypt32.dll", "iphlpapi.dll", "kernel32.dll", "msvcrt.dll",
+    "ntdll.dll", "ole32.dll", "secur32.dll", "shell32.dll", "user32.dll", "wldap32.dll",
+    "ws2_32.dll", "normaliz.dll",
+}
+
+DTD = '<!ELEMENT list (entry)*>\n<!ELEMENT entry (#PCDATA)>\n<!ATTLIST entry id ID #REQUIRED>\n'
+XSD = """<xs:schema xmlns:xs="http://www.w3.org/2001/XMLSchema" targetNamespace="urn:t"
+           xmlns="urn:t" elementFormDefault="qualified">
+  <xs:element name="note"><xs:complexType><xs:sequence>
+    <xs:element name="n" type="xs:positiveInteger" maxOccurs="unbounded"/>
+  </xs:sequence></xs:complexType></xs:element>
+</xs:schema>
+"""
+GOOD_DTD = ('<?xml version="1.0"?>\n<!DOCTYPE list SYSTEM "dtd s/list.dtd">\n'
+            '<list><entry id="a">x</entry></list>\n')
+BAD_DTD = ('<?xml version="1.0"?>\n<!DOCTYPE list SYSTEM "dtd s/list.dtd">\n<list>\n'
+           '<entry id="a">x</entry><entry>y</entry>\n</list>\n')
+GOOD_XSD = ('<?xml version="1.0"?>\n<note xmlns="urn:t" '
+            'xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance" '
+            'xsi:schemaLocation="urn:t xsd/note.xsd"><n>1</n></note>\n')
+NUL_DTD = '<?xml version="1.0"?>\n<!DOCTYPE list SYSTEM "NUL">\n<list/>\n'
+
+
+class Checks:
+    def __init__(self, wine, exe, cwd, env):
+        self.wine, self.exe, self.cwd, self.env = wine, exe, cwd, env
+        self.failures = 0
+
+    def run(self, *arguments, timeout=60):
+        return subprocess.run([self.wine, self.exe, *arguments], cwd=self.cwd, env=self.env,
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=timeout)
+
+    def expect(self, name, ok, detail=""):
+        print(("PASS " if ok else "FAIL ") + name + ("" if ok else ": " + detail), flush=True)
+        self.failures += 0 if ok else 1
+
+    def valid(self, name, argument):
+        done = self.run(argument)
+        # The argument is echoed in the ANSI code page (1252 in wine's English
+        # locale), in text mode.
+        ok = done.returncode == 0 and done.stdout.endswith(b"OK-" + argument.encode("cp1252") + b"\r\n")
+        self.expect(name, ok, f"exit {done.returncode}, {done.stdout!r} {done.stderr[:300]!r}")
+
+    def refused(self, name, argument, located, phrase):
+        done = self.run(argument, timeout=30)
+        ok = done.returncode == FAILURE and located in done.stderr and phrase in done.stderr
+        self.expect(name, ok, f"exit {done.returncode}, {done.stderr[:400]!r}")
+
+
+def write(path, text):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_text(text, encoding="utf-8", newline="\n")
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def folder_matrix(checks, work):
+    # One document with a relative DTD and one with a relative schema hint in
+    # each folder, named four ways.
+    for folder in ("plain", "with space", "caf\u00e9"):
+        base = work / folder
+        write(base / "dtd s" / "list.dtd", DTD)
+        write(base / "xsd" / "note.xsd", XSD)
+        write(base / "good.xml", GOOD_DTD)
+        write(base / "note.xml", GOOD_XSD)
+        for document in ("good.xml", "note.xml"):
+            target = base / document
+            uri = "file:///Z:" + str(target).replace(" ", "%20")
+            for form, argument in (("backslashes", f"{folder}\\{document}"),
+                                   ("slashes", f"{folder}/{document}"),
+                                   ("drive path", windows_path(target)),
+                                   ("file URL", uri)):
+                checks.valid(f"{folder}: {document} by {form}", argument)
+
+
+def imports(objdump, binary):
+    listing = subprocess.run([objdump, "-p", str(binary)], capture_output=True, text=True,
+                             check=True).stdout
+    return {line.split(":", 1)[1].strip().lower() for line in listing.splitlines()
+            if line.strip().startswith("DLL Name:")}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--zip", required=True)
+    parser.add_argument("--conformance-suite")
+    parser.add_argument("--wine", default="wine")
+    parser.add_argument("--objdump", default="x86_64-w64-mingw32-objdump")
+    options = parser.parse_args()
+
+    with tempfile.TemporaryDirectory(prefix="vexlor-wine-") as scratch:
+        scratch = pathlib.Path(scratch)
+        env = dict(os.environ, WINEPREFIX=str(scratch / "prefix"), WINEDEBUG="-all",
+                   LANG="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
+        subprocess.run([options.wine, "wineboot", "--init"], env=env, capture_output=True,
+                       timeout=300)
+        with zipfile.ZipFile(options.zip) as archive:
+            archive.extractall(scratch / "unpacked")
+        (folder,) = (scratch / "unpacked").iterdir()
+        exe = folder / "vexlor.exe"
+        work = scratch / "work"
+        work.mkdir()
+        checks = Checks(options.wine, str(exe), work, env)
+
+        bundled = {p.name.lower() for p in folder.iterdir()}
+        for binary in sorted(p for p in folder.iterdir() if p.suffix.lower() in (".exe", ".dll")):
+            missing = imports(options.objdump, binary) - bundled - SYSTEM_DLLS
+            checks.expect(f"{binary.name} imports only bundled and system DLLs", not missing,
+                          ", ".join(sorted(missing)))
+
+        done = checks.run()
+        usage = done.stderr.decode("latin-1").splitlines()
+        checks.expect("no argument: banner, three usage lines, failure",
+                      done.returncode == FAILURE and done.stdout.startswith(b"Download the Vexlor")
+                      and len(usage) == 3 and usage[0].startswith("Usage: vexlor.exe"),
+                      f"exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
+
+        folder_matrix(checks, work)
+        write(work / "plain" / "bad.xml", BAD_DTD)
+        write(work / "plain" / "dtd-named-nul.xml", NUL_DTD)
+        checks.refused("an invalid document is reported at its line", "plain\\bad.xml",
+                       b"plain\\bad.xml:4:", b"attribute id")
+        checks.refused("CON is refused at once", "CON", b'failed to load "CON"',
+                       b"not a regular file")
+        checks.refused("a DTD named NUL is refused", "plain\\dtd-named-nul.xml",
+                       b"NUL", b"not a regular file")
+
+        server = subprocess.Popen([sys.executable, str(HERE.parent / "support" / "loopback_http_server.py"),
+                                   "--root", str(work / "plain")], stdout=subprocess.PIPE, text=True)
+        try:
+            port = server.stdout.readline().split()[1]
+            checks.valid("a document, its DTD and its schema over http",
+                         f"http://127.0.0.1:{port}/good.xml")
+            checks.valid("a schema hint over http", f"http://127.0.0.1:{port}/note.xml")
+        finally:
+            server.terminate()
+            server.wait()
+
+        if options.conformance_suite:
+            run = subprocess.run([sys.executable, str(HERE.parent / "conformance" / "run_conformance.py"),
+                                  "--suite", options.conformance_suite, "--jobs", "2", "--timeout", "60",
+                                  "--", options.wine, str(exe)], env=env, capture_output=True, text=True)
+            checks.expect("W3C XML suite through vexlor.exe: " + run.stdout.strip().splitlines()[-1],
+                          run.returncode == 0, run.stdout[-2000:] + run.stderr[-2000:])
+    print(f"{checks.failures} failed" if checks.failures else "all passed")
+    return 1 if checks.failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
