@@ -149,6 +149,8 @@ def main():
 
         folder_matrix(checks, work)
         write(work / "plain" / "bad.xml", BAD_DTD)
+        write(work / "plain" / "local-dtd.xml",
+              f'<!DOCTYPE list SYSTEM "file:///Z:{work}/plain/dtd%20s/list.dtd"><list/>\n')
         write(work / "plain" / "dtd-named-nul.xml", NUL_DTD)
         checks.refused("an invalid document is reported at its line", "plain\\bad.xml",
                        b"plain\\bad.xml:4:", b"attribute id")
@@ -164,6 +166,9 @@ def main():
             checks.valid("a document, its DTD and its schema over http",
                          f"http://127.0.0.1:{port}/good.xml")
             checks.valid("a schema hint over http", f"http://127.0.0.1:{port}/note.xml")
+            checks.refused("a remote document may not read C:\\ or Z:\\",
+                           f"http://127.0.0.1:{port}/local-dtd.xml", b"Z:\\",
+                           b"may not refer to a local file")
         finally:
             server.terminate()
             server.wait()

@@ -8,7 +8,7 @@ std::wstring wide(const std::string& text, bool ansi) {
   if (text.empty()) {
     return {};
   }
-  const UINT page = ansi ? CP_ACP : CP_UTF8;
+  const UINT page = ansi ? CP_THREAD_ACP : CP_UTF8;
   const int size = static_cast<int>(text.size());
   const int units = MultiByteToWideChar(page, 0, text.data(), size, nullptr, 0);
   std::wstring out(static_cast<std::size_t>(units > 0 ? units : 0), L'\0');

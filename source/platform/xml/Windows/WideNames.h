@@ -5,7 +5,8 @@
 
 namespace platform::xml::windows {
 
-/// UTF-8 (or, with ansi, the ANSI code page's bytes) to UTF-16; invalid
+/// UTF-8 (or, with ansi, bytes in the thread's ANSI code page, as the
+/// command line comes) to UTF-16; invalid
 /// input is replaced as MultiByteToWideChar replaces it.
 std::wstring wide(const std::string& text, bool ansi = false);
 /// UTF-16 to UTF-8.
