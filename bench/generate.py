@@ -97,7 +97,7 @@ class SizedWriter:
 
     def write(self, text):
         self.batch.append(text)
-        self.written += len(text)  # characters: near enough to bytes here
+        self.written += len(text.encode("utf-8"))
         if len(self.batch) >= 1000:
             self.flush()
 
