@@ -81,6 +81,13 @@ inline std::string readFile(const std::string& name) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+/// The text of a file read as text (on Windows "\r\n" reads as "\n"), or ""
+/// when it cannot be read.
+inline std::string readTextFile(const std::string& name) {
+  std::ifstream in(name);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 /// Splits text into lines at "\n"; a final "\n" ends the last line and
 /// adds no empty line after it.
 inline std::vector<std::string> lines(const std::string& text) {

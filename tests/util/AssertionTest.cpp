@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <ctime>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -29,9 +30,8 @@ public:
 
 std::string stampNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return util::assertionTimeStamp(local);
+  // The tests run on one thread: std::localtime's shared result is safe here.
+  return util::assertionTimeStamp(*std::localtime(&now));
 }
 
 // "Www Mmm DD hh:mm:ss YYYY" with English names and every number in full.
@@ -103,7 +103,7 @@ TEST(AssertionTest, ReportsAccumulateInAssertionFileAfterEarlierContent) {
   util::assertionFailed("second", "b.cpp", 2);
 
   const std::string printed = output.text();
-  EXPECT_EQ("earlier content\n" + printed, testsupport::readFile("assertion.txt"));
+  EXPECT_EQ("earlier content\n" + printed, testsupport::readTextFile("assertion.txt"));
   const std::vector<std::string> lines = testsupport::lines(printed);
   ASSERT_EQ(18u, lines.size());
   EXPECT_EQ("Assertion failed. Message: first", lines[1]);

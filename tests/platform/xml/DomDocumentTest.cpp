@@ -1,6 +1,7 @@
 #include "platform/xml/DomDocument.h"
 
 #include <gtest/gtest.h>
+#include <libxml/encoding.h>
 
 #include <string>
 
@@ -20,6 +21,17 @@ using com::S_FALSE;
 using com::S_OK;
 using com::VARIANT_FALSE;
 using com::VARIANT_TRUE;
+
+// Whether this libxml2 decodes the encoding (one built without iconv has
+// few converters).
+bool hasConverter(const char* encoding) {
+  xmlCharEncodingHandler* handler = xmlFindCharEncodingHandler(encoding);
+  if (handler == nullptr) {
+    return false;
+  }
+  xmlCharEncCloseFunc(handler);
+  return true;
+}
 
 struct Outcome {
   HRESULT status = S_OK;
@@ -314,6 +326,9 @@ TEST_F(DomDocumentTest, BytesTheEncodingCannotDecodeAreReportedOnceWhereTheyStan
        ":1:1: the document is encoded in UTF-32, which is not supported"},
   };
   for (const auto& c : cases) {
+    if (std::string(c.name) == "sjis" && !hasConverter("Shift_JIS")) {
+      continue;
+    }
     const std::string path = directory.write(std::string(c.name) + ".xml", c.content);
     const Outcome outcome = load(path);
     EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;

@@ -102,7 +102,7 @@ TEST(LibxmlInternals, AValidationContextShowsItsSchemaAndThatItsNamespaces) {
   folder.write("b.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:b'>"
                         "<xs:element name='s'/></xs:schema>");
   const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema' targetNamespace='urn:a'>"
-                           "<xs:import namespace='urn:b' schemaLocation='" + folder.file("b.xsd") + "'/>"
+                           "<xs:import namespace='urn:b' schemaLocation='" + (folder.path() / "b.xsd").generic_string() + "'/>"
                            "<xs:element name='r'/></xs:schema>";
   xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
   xmlSchemaPtr schema = xmlSchemaParse(parser);

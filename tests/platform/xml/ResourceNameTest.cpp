@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/PosixOnly.h"
+
 namespace {
 
 using platform::xml::fileUri;
@@ -24,6 +26,7 @@ std::string outcome(const ResourceName& name) {
 }
 
 TEST(ResourceName, ReferencesResolveAgainstTheirBase) {
+  VEXLOR_POSIX_ONLY("the rows name POSIX paths");
   const std::string doc = fileUri("/d/my docs/doc.xml");
   const std::string web = "http://h.example/a/b/doc.xml";
   const struct {
@@ -75,6 +78,7 @@ TEST(ResourceName, LocalUrisEscapeEverythingButUnreservedCharacters) {
 }
 
 TEST(ResourceName, TheArgumentIsAPathUnlessItIsAUrlThatNamesNoFile) {
+  VEXLOR_POSIX_ONLY("the rows name POSIX paths");
   const struct {
     std::string argument;
     bool exists;
@@ -102,6 +106,7 @@ TEST(ResourceName, TheArgumentIsAPathUnlessItIsAUrlThatNamesNoFile) {
 }
 
 TEST(ResourceName, ReportsShowTheDocumentAsNamedAndOtherFilesAsPaths) {
+  VEXLOR_POSIX_ONLY("the rows name POSIX paths");
   const ResourceName document = nameArgument("../my docs/doc.xml", "/w/decoy", true);
   const ResourceDisplay relative(document, "../my docs/doc.xml", "/w/decoy");
   EXPECT_EQ("../my docs/doc.xml", relative(document.uri));
