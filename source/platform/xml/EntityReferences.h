@@ -5,6 +5,7 @@
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/ExpansionGuard.h"
+#include "platform/xml/LibxmlInternals.h"
 
 struct _xmlEntity;
 struct _xmlParserCtxt;
@@ -34,7 +35,10 @@ public:
   void detach();
 
   /// The general entity that context refers to by name (null when none is
-  /// declared), charged for the reference.
+  /// declared), charged for the reference; for a reference in the
+  /// document's own text to an entity that stands for one character, a
+  /// stand-in that libxml2 hands over without parsing it again
+  /// (internals::CharacterEntities).
   _xmlEntity* general(_xmlParserCtxt* context, const xmlChar* name);
   /// The same for a parameter entity.
   _xmlEntity* parameter(_xmlParserCtxt* context, const xmlChar* name);
@@ -53,6 +57,7 @@ private:
 
   LoadReporter& reporter;
   ExpansionGuard expansion;
+  internals::CharacterEntities characters;
   _xmlParserCtxt* parser = nullptr;
   EntityLoader::Scope* loads = nullptr;
 };

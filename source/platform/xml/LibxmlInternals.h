@@ -2,17 +2,21 @@
 // streaming pass needs that libxml2's API does not offer. Each trick says
 // why it is needed and for which series; LibxmlInternals.cpp holds those
 // on the parser, validation and IDs, LibxmlInputInternals.cpp those on
-// inputs, LibxmlSchemaInternals.cpp those on compiled schemas.
+// inputs, LibxmlSchemaInternals.cpp those on compiled schemas,
+// LibxmlEntityInternals.cpp the stand-ins for character entities.
 // tests/platform/xml/LibxmlInternalsTest.cpp fails when the libxml2
 // underneath no longer behaves as they assume.
 #pragma once
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct _xmlDoc;
+struct _xmlEntity;
 struct _xmlError;
 struct _xmlNode;
 struct _xmlParserCtxt;
@@ -213,6 +217,33 @@ private:
   _xmlParserCtxt* context;
   int validate;
   int loadSubset;
+};
+
+/// Stand-ins for the internal general entities whose replacement text is
+/// one character other than white space, '<' or '&' (the character entity
+/// sets of XHTML and the like). libxml2 hands the text of such a stand-in
+/// over as characters, as it does its predefined entities', instead of
+/// making a parser context for each reference and parsing the text again:
+/// the pass sees the same character in the same single call, with the
+/// parser standing at the same place. Only references read from the
+/// document entity's own text get one (LibxmlEntityInternals.cpp says
+/// where else, and for which series); the stand-ins live as long as this.
+class CharacterEntities {
+public:
+  CharacterEntities();
+  CharacterEntities(const CharacterEntities&) = delete;
+  CharacterEntities& operator=(const CharacterEntities&) = delete;
+  ~CharacterEntities();
+
+  /// What the getEntity handler of parser, the document's parser, is to
+  /// hand back for entity, which context looked up by name: entity itself,
+  /// or its stand-in.
+  _xmlEntity* standIn(_xmlParserCtxt* parser, _xmlParserCtxt* context, _xmlEntity* entity,
+                      const unsigned char* name);
+
+private:
+  struct StandIn;
+  std::unordered_map<const _xmlEntity*, std::unique_ptr<StandIn>> standIns;
 };
 
 /// The document's ID and IDREF tables. libxml2 keys them through the

@@ -254,7 +254,16 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
   const std::string empty = "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY nothing ''>]>\n";
   const std::string elementOnly =
       "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>]>\n";
-  directory.write("ext.dtd", "<!ELEMENT doc (item*)><!ELEMENT item EMPTY>");
+  directory.write("ext.dtd", "<!ELEMENT doc (item*)><!ELEMENT item EMPTY><!ELEMENT p (#PCDATA)>"
+                             "<!ENTITY outside '&#233;'>");
+  // Entities that stand for one character reach the pass without being
+  // parsed again; those that stand for white space or "]]>" are parsed.
+  const std::string characters = "<!DOCTYPE doc [<!ELEMENT doc (item|p)*><!ELEMENT item EMPTY>"
+                                 "<!ATTLIST item a NMTOKEN #IMPLIED><!ELEMENT p (#PCDATA)><!ENTITY e '&#233;'>"
+                                 "<!ENTITY sp '&#32;'>"
+                                 "<!ENTITY end ']]&#62;'>]>\n";
+  const std::string standaloneCharacters = "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc SYSTEM "
+                                           "'ext.dtd' [<!ENTITY e '&#233;'><!ENTITY sp '&#32;'>]>\n";
   const struct {
     const char* name;
     std::string content;
@@ -263,6 +272,15 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
       {"comment", empty + "<doc><!-- c --></doc>", "declared EMPTY this one has content"},
       {"pi", empty + "<doc><?pi x?></doc>", "declared EMPTY this one has content"},
       {"entity", empty + "<doc>&nothing;</doc>", "declared EMPTY this one has content"},
+      {"characterEntityInElementContent", characters + "<doc><item/>&e;</doc>",
+       "Content.xml:2:16: Element doc content does not follow the DTD, Text not allowed"},
+      {"characterEntityInEmpty", "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY e '&#233;'>]>\n<doc>&e;</doc>",
+       "declared EMPTY this one has content"},
+      {"characterEntityDeclaredOutside", standaloneCharacters + "<doc><p>&outside;</p></doc>",
+       "Entity(outside) document marked standalone but requires external subset"},
+      {"blankEntityInStandalone", standaloneCharacters + "<doc>&sp;<item/></doc>",
+       "standalone: doc declared in the external subset contains white spaces nodes"},
+      {"cdataEndEntity", characters + "<doc><p>&end;</p></doc>", "Sequence ']]>' not allowed in content"},
       {"emptyCdata", empty + "<doc><![CDATA[]]></doc>", "declared EMPTY this one has content"},
       {"blankCdata", elementOnly + "<doc><item/><![CDATA[ ]]></doc>", "Text not allowed"},
       {"standalone",
@@ -284,9 +302,14 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
     EXPECT_NE(std::string::npos, outcome.description.find(c.expected)) << c.name << ": " << outcome.description;
   }
   // Blank text in element-only content is fine when the document is not
-  // standalone or the declaration is its own.
+  // standalone or the declaration is its own, and so is a blank entity.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("blank.xml", elementOnly + "<doc>\n <item/>\n</doc>")).loaded);
+  EXPECT_EQ(VARIANT_TRUE, load(directory.write("blankEntity.xml", characters + "<doc>&sp;<item/>&sp;</doc>")).loaded);
+  // Character entities in mixed content and in attribute values.
+  EXPECT_EQ(VARIANT_TRUE,
+            load(directory.write("characterEntities.xml", characters + "<doc><p>caf&e;&sp;&e;</p><item a=' &e;x&e; '/></doc>"))
+                .loaded);
   // So is a value normalized by a declaration of the document entity's own.
   EXPECT_EQ(VARIANT_TRUE,
             load(directory.write("standaloneOwn.xml", "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc "
