@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <set>
+#include <string>
+#include <string_view>
 
 #include <libxml/SAX2.h>
 #include <libxml/hash.h>
@@ -34,7 +36,7 @@ const xmlChar* DtdStreamCheck::qualifiedName(const xmlChar* localName, const xml
   return reinterpret_cast<const xmlChar*>(nameBuffer.c_str());
 }
 
-void DtdStreamCheck::startDocument(xmlParserCtxtPtr context) { idTables.createPlain(context->myDoc); }
+void DtdStreamCheck::startDocument(xmlParserCtxtPtr context) { internals::plainIdTables(context->myDoc); }
 
 // Nodes are built only for the DTD checks, which need the element and its
 // attributes; without a DTD to validate against, the events stream on.
@@ -61,6 +63,7 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
                                             qualifiedName(element.localName, element.prefix));
     checkDeclared(node);
     internals::registerEntityTextIds(context, node);
+    takeIds();
     if (internals::startTagDeclaresXmlPrefix(context)) {
       checkXmlPrefixDeclared(node);
     }
@@ -93,16 +96,64 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     gatherAttlistOnlyNames(context->myDoc);
     internals::dtdChecksMade(context);
   }
-  const std::size_t references = internals::IdTables::references(context->myDoc);
   build();
-  internals::IdTables::settle(context->myDoc, context->node,
-                              internals::IdTables::references(context->myDoc) > references);
+  takeIds();
   if (root && internals::validates(context)) {
     context->valid &= xmlValidateRoot(&context->vctxt, context->myDoc);
   }
-  // Tables that may spread are looked at once every 1024 elements.
-  if ((++elementCount & 1023) == 0) {
-    idTables.spread(context->myDoc);
+}
+
+// libxml2 has just recorded the IDs and references of an element (or of
+// the elements of an entity's text): they move to the registry, which
+// finds the duplicates libxml2 would have found in a table it kept whole.
+void DtdStreamCheck::takeIds() {
+  internals::takeRecordedIds(
+      parser->myDoc,
+      [this](const char* id) {
+        if (!ids.declare(id)) {
+          reportAsLibxml(XML_DTD_ID_REDEFINED, std::string("ID ") + id + " already defined\n", id, 0);
+        }
+      },
+      [this](const char* value, const char* attribute, int line) { ids.refer(value, attribute, line); });
+}
+
+// libxml2's final check, on what it no longer keeps, in its words; each
+// name is placed at its reference's line.
+void DtdStreamCheck::endDocument(xmlParserCtxtPtr context) {
+  if (context != parser || !validating() || ids.waiting() == 0) {
+    return;
+  }
+  ids.forEachDangling([this](const std::string& attribute, int line, std::string_view name) {
+    const std::string id(name);
+    reportAsLibxml(XML_DTD_UNKNOWN_ID,
+                   "attribute " + attribute + " line " + std::to_string(line) + " references an unknown ID \"" +
+                       id + "\"\n",
+                   id.c_str(), line);
+  });
+}
+
+// Raises a validity error as libxml2 raises its own through the document's
+// parser: placed where that parser stands (line, when not 0, is where the
+// report puts it), through the same channel, so that it is filtered and
+// placed as libxml2's are.
+void DtdStreamCheck::reportAsLibxml(int code, const std::string& message, const char* name, int line) {
+  xmlError error;
+  std::memset(&error, 0, sizeof error);
+  error.domain = XML_FROM_VALID;
+  error.code = code;
+  error.level = XML_ERR_ERROR;
+  error.message = const_cast<char*>(message.c_str());
+  error.str1 = const_cast<char*>(name);
+  if (const xmlParserInput* input = internals::innermostNamedInput(parser)) {
+    error.file = const_cast<char*>(input->filename);
+    error.line = input->line;
+    error.int2 = input->col;
+  }
+  error.int1 = line;
+  error.node = line == 0 && !open.empty() ? open.back().node : nullptr;
+  parser->valid = 0;
+  if (parser->sax != nullptr && parser->sax->serror != nullptr) {
+    parser->sax->serror(parser->userData, &error);
   }
 }
 
@@ -126,6 +177,7 @@ void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localNa
   if (element.dtdPushed && validating()) {
     if (context != parser) {
       parser->valid &= xmlValidateElement(&parser->vctxt, parser->myDoc, element.node);
+      takeIds();
       checkNamespaceNames(element.node);
     }
     parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, element.node,

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/xml/IdRegistry.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/SchemaPlug.h"
 
@@ -43,6 +44,10 @@ public:
   /// element is closed and its node freed.
   void closeElement(_xmlParserCtxt* context);
 
+  /// The document's end, read by context: before libxml2's own final check,
+  /// the references that name no ID are reported, each at its line.
+  void endDocument(_xmlParserCtxt* context);
+
   /// Text read by context.
   void characters(_xmlParserCtxt* context, const xmlChar* data, int length);
   void cdata(_xmlParserCtxt* context, const xmlChar* data, int length);
@@ -78,6 +83,8 @@ private:
   static bool blank(const xmlChar* data, int length);
   void startInTree(_xmlParserCtxt* context, const ElementStart& element);
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
+  void takeIds();
+  void reportAsLibxml(int code, const std::string& message, const char* name, int line);
 
   LoadReporter& reporter;
   _xmlParserCtxt* parser = nullptr;
@@ -92,8 +99,9 @@ private:
   std::string nameBuffer;
   // Elements that only an ATTLIST names: undeclared all the same.
   std::set<std::string> attlistOnly;
-  internals::IdTables idTables;
-  std::size_t elementCount = 0;
+  // The IDs and waiting references, which libxml2's tables hand over
+  // after each element (internals::takeRecordedIds).
+  IdRegistry ids;
 };
 
 } // namespace platform::xml

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <libxml/parser.h>
 #include <libxml/dict.h>
@@ -96,34 +97,6 @@ void releaseAttributes(xmlParserCtxtPtr ctxt, xmlAttrPtr attribute) {
   }
 }
 
-#if LIBXML_VERSION < 21200
-void copyHashEntry(void* payload, void* table, const xmlChar* name, const xmlChar* name2,
-                   const xmlChar* name3) {
-  xmlHashAddEntry3(static_cast<xmlHashTablePtr>(table), name, name2, name3, payload);
-}
-
-// Moves table to four times as many buckets once it holds four entries per
-// bucket; its payloads move along.
-void spreadTable(void*& table, std::size_t& buckets) {
-  xmlHashTablePtr full = static_cast<xmlHashTablePtr>(table);
-  if (full == nullptr || static_cast<std::size_t>(xmlHashSize(full)) <= 4 * buckets ||
-      buckets > (std::size_t{1} << 26)) {
-    return;
-  }
-  xmlHashTablePtr spread = xmlHashCreate(static_cast<int>(4 * buckets));
-  if (spread == nullptr) {
-    return;
-  }
-  xmlHashScanFull(full, copyHashEntry, spread);
-  if (xmlHashSize(spread) != xmlHashSize(full)) {
-    xmlHashFree(spread, nullptr);
-    return;
-  }
-  xmlHashFree(full, nullptr);
-  table = spread;
-  buckets *= 4;
-}
-#endif
 
 } // namespace
 
@@ -290,82 +263,107 @@ namespace {
 // libxml2 keeps the references to one value as a list, which frees them.
 void freeReferenceList(void* list, const xmlChar*) { xmlListDelete(static_cast<xmlListPtr>(list)); }
 
-// An attribute's value as the pass builds it: one text node (or none).
-const xmlChar* builtValue(const xmlAttr& attribute) {
-  const xmlNode* text = attribute.children;
-  return text != nullptr && text->next == nullptr && text->type == XML_TEXT_NODE ? text->content : nullptr;
-}
-
-// Whether every name of a reference value (IDREFS: separated by spaces) is
-// a recorded ID: then the document's final check finds nothing wrong.
-bool namesRecordedIds(xmlHashTablePtr ids, const xmlChar* value) {
-  std::string name;
-  for (const xmlChar* at = value;; ++at) {
-    if (*at != ' ' && *at != 0) {
-      name.push_back(static_cast<char>(*at));
-      continue;
-    }
-    if (!name.empty() && xmlHashLookup(ids, reinterpret_cast<const xmlChar*>(name.c_str())) == nullptr) {
-      return false;
-    }
-    name.clear();
-    if (*at == 0) {
-      return true;
+// Frees one of libxml2's ID records as its xmlFreeID does (2.9 to 2.15:
+// the value and, in reader mode, the attribute's name, each unless the
+// document's dictionary holds it; 2.13 and later also point the attribute
+// at its record, and the attribute outlives this). The attribute keeps its
+// type, which the pass reads later.
+void freeIdRecord(void* payload, const xmlChar*) {
+  const auto id = static_cast<xmlIDPtr>(payload);
+  const xmlDictPtr dict = id->doc != nullptr ? id->doc->dict : nullptr;
+  for (const xmlChar* owned : {static_cast<const xmlChar*>(id->value), id->name}) {
+    if (owned != nullptr && (dict == nullptr || !xmlDictOwns(dict, owned))) {
+      xmlFree(const_cast<xmlChar*>(owned));
     }
   }
+#if LIBXML_VERSION >= 21300
+  if (id->attr != nullptr) {
+    id->attr->id = nullptr;
+  }
+#endif
+  xmlFree(id);
+}
+
+// Keys, each ended by its 0 byte, in one buffer that the next call reuses.
+void gatherKey(void*, void* keys, const xmlChar* name) {
+  auto& buffer = *static_cast<std::string*>(keys);
+  buffer.append(reinterpret_cast<const char*>(name));
+  buffer.push_back('\0');
+}
+
+template <typename Each>
+void forEachKey(const std::string& keys, Each each) {
+  for (std::size_t at = 0; at < keys.size(); at = keys.find('\0', at) + 1) {
+    each(keys.c_str() + at);
+  }
+}
+
+struct ReferenceWalk {
+  const char* value;
+  const std::function<void(const char*, const char*, int)>& reference;
+};
+
+// In reader mode (keepIdsByValue) a reference keeps the attribute's name,
+// not the attribute.
+int handReference(const void* data, void* walk) {
+  const auto ref = static_cast<const xmlRef*>(data);
+  const auto& [value, reference] = *static_cast<const ReferenceWalk*>(walk);
+  const xmlChar* attribute = ref->attr != nullptr ? ref->attr->name : ref->name;
+  if (attribute != nullptr) {
+    reference(value, reinterpret_cast<const char*>(attribute), ref->lineno);
+  }
+  return 1;
 }
 
 } // namespace
 
-std::size_t IdTables::references(const xmlDoc* document) {
-  return document != nullptr && document->refs != nullptr
-             ? static_cast<std::size_t>(xmlHashSize(static_cast<xmlHashTablePtr>(document->refs)))
-             : 0;
-}
-
-void IdTables::settle(xmlDocPtr document, const xmlNode* element, bool referencesAdded) {
-  if (references(document) == 0 || element == nullptr) {
-    return;
-  }
-  const auto refs = static_cast<xmlHashTablePtr>(document->refs);
-  const auto ids = static_cast<xmlHashTablePtr>(document->ids);
-  for (const xmlAttr* attribute = element->properties; attribute != nullptr; attribute = attribute->next) {
-    const bool id = attribute->atype == XML_ATTRIBUTE_ID;
-    const xmlChar* value = id || referencesAdded ? builtValue(*attribute) : nullptr;
-    if (value == nullptr || xmlHashLookup(refs, value) == nullptr) {
-      continue;
-    }
-    if (id || (ids != nullptr && namesRecordedIds(ids, value))) {
-      xmlHashRemoveEntry(refs, value, freeReferenceList);
-    }
-  }
-}
-
-// 2.9 to 2.11 only: from 2.12 on, libxml2's dictionary and hash tables
-// grow without bound by themselves, and the document keeps its own tables.
+void plainIdTables(xmlDocPtr document) {
 #if LIBXML_VERSION < 21200
-const bool IdTables::spreads = true;
-
-void IdTables::createPlain(xmlDocPtr document) {
   if (document != nullptr && document->ids == nullptr) {
     document->ids = xmlHashCreate(0);
   }
   if (document != nullptr && document->refs == nullptr) {
     document->refs = xmlHashCreate(0);
   }
+#else
+  (void)document;
+#endif
 }
 
-void IdTables::spread(xmlDocPtr document) {
-  if (document != nullptr) {
-    spreadTable(document->ids, idBuckets);
-    spreadTable(document->refs, refBuckets);
+void takeRecordedIds(xmlDocPtr document, const std::function<void(const char*)>& id,
+                     const std::function<void(const char*, const char*, int)>& reference) {
+  if (document == nullptr) {
+    return;
+  }
+  const auto ids = static_cast<xmlHashTablePtr>(document->ids);
+  const auto refs = static_cast<xmlHashTablePtr>(document->refs);
+  const bool anyId = ids != nullptr && xmlHashSize(ids) > 0;
+  const bool anyReference = refs != nullptr && xmlHashSize(refs) > 0;
+  if (!anyId && !anyReference) {
+    return;
+  }
+  // Entries cannot leave a table while it is scanned: the keys go first.
+  thread_local std::string keys;
+  if (anyId) {
+    keys.clear();
+    xmlHashScan(ids, gatherKey, &keys);
+    forEachKey(keys, [&](const char* key) {
+      id(key);
+      xmlHashRemoveEntry(ids, reinterpret_cast<const xmlChar*>(key), freeIdRecord);
+    });
+  }
+  if (anyReference) {
+    keys.clear();
+    xmlHashScan(refs, gatherKey, &keys);
+    forEachKey(keys, [&](const char* key) {
+      const auto* name = reinterpret_cast<const xmlChar*>(key);
+      ReferenceWalk walk{key, reference};
+      if (const auto list = static_cast<xmlListPtr>(xmlHashLookup(refs, name))) {
+        xmlListWalk(list, handReference, &walk);
+      }
+      xmlHashRemoveEntry(refs, name, freeReferenceList);
+    });
   }
 }
-#else
-const bool IdTables::spreads = false;
-
-void IdTables::createPlain(xmlDocPtr) {}
-void IdTables::spread(xmlDocPtr) {}
-#endif
 
 } // namespace platform::xml::internals

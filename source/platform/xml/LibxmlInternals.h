@@ -246,35 +246,22 @@ private:
   std::unordered_map<const _xmlEntity*, std::unique_ptr<StandIn>> standIns;
 };
 
-/// The document's ID and IDREF tables. libxml2 keys them through the
-/// document's dictionary, whose lookups slow down sharply as millions of
-/// distinct IDs arrive, and stops growing them at 16384 buckets, past which
-/// every entry walks chains that grow with the table. Plain tables spread
-/// over more buckets as they fill keep ID tracking linear. From 2.12 on
-/// libxml2's tables grow by themselves, and both calls do nothing.
-class IdTables {
-public:
-  /// Whether this libxml2 needs the tables spread (2.9 to 2.11).
-  static const bool spreads;
-  /// Gives document plain tables, before any ID is recorded.
-  void createPlain(_xmlDoc* document);
-  /// Moves a table to four times as many buckets once it holds four
-  /// entries per bucket; cheap enough to call every 1024 elements.
-  void spread(_xmlDoc* document);
-  /// The number of reference values the document keeps.
-  static std::size_t references(const _xmlDoc* document);
-  /// Drops the references that element settles: those to an ID that it
-  /// declares and, when its attributes were recorded as references
-  /// (referencesAdded), those that name IDs already recorded. Only forward
-  /// references stay for the document's final check; libxml2 would keep
-  /// every reference to the end, some 100 bytes each.
-  static void settle(_xmlDoc* document, const _xmlNode* element, bool referencesAdded);
+/// Gives document ID and IDREF tables of their own, before any value is
+/// recorded: 2.9 to 2.11 would key them through the document's dictionary,
+/// which would keep every value to the end (2.12 and later do not).
+void plainIdTables(_xmlDoc* document);
 
-private:
-  // libxml2's hash tables grow by themselves to this many buckets and no further.
-  static constexpr std::size_t largestHashSize = 8 * 2048;
-  std::size_t idBuckets = largestHashSize;
-  std::size_t refBuckets = largestHashSize;
-};
+/// libxml2's validation records every ID and IDREF(S) value it meets in
+/// the document's tables and keeps them to the end: some 150 to 180 bytes
+/// an ID (its record, copies of the value and of the attribute's name, the
+/// hash entry), about as much a reference. The pass keeps them itself, in
+/// far less room (IdRegistry), and empties those tables after each
+/// element's checks: this hands each ID value they hold to id and each
+/// reference to reference (its value, the attribute's name, the line libxml2
+/// recorded), then empties them. Whether a value of libxml2's is already
+/// an ID is then the pass's to say (libxml2 finds no duplicate in an empty
+/// table), and so is the document's final check of the references.
+void takeRecordedIds(_xmlDoc* document, const std::function<void(const char* id)>& id,
+                     const std::function<void(const char* value, const char* attribute, int line)>& reference);
 
 } // namespace platform::xml::internals

@@ -64,6 +64,7 @@ private:
 
   static xmlSAXHandler handlers();
   static void startDocument(void* context);
+  static void endDocument(void* context);
   static void startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
                            const xmlChar* uri, int namespaceCount, const xmlChar** namespaces,
                            int attributeCount, int defaultedCount, const xmlChar** attributes);
@@ -122,6 +123,13 @@ void Pass::startDocument(void* context) {
   if (context == pass.parser) {
     pass.encoding.declarationRead(pass.parser);
   }
+}
+
+void Pass::endDocument(void* context) {
+  Pass& pass = of(context);
+  const Running running(pass.reporter, context);
+  pass.dtd.endDocument(static_cast<xmlParserCtxtPtr>(context));
+  xmlSAX2EndDocument(context);
 }
 
 void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* prefix,
@@ -316,6 +324,7 @@ xmlSAXHandler Pass::handlers() {
   std::memset(&handler, 0, sizeof handler);
   xmlSAXVersion(&handler, 2);
   handler.startDocument = startDocument;
+  handler.endDocument = endDocument;
   handler.startElementNs = startElement;
   handler.endElementNs = endElement;
   handler.characters = text<&DtdStreamCheck::characters, &SchemaPlug::text>;

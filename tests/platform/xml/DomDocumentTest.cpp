@@ -224,10 +224,17 @@ TEST_F(DomDocumentTest, IdsInEntityContentAreTracked) {
 TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
   const std::string dtd =
       "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>"
-      "<!ATTLIST item id ID #IMPLIED ref IDREF #IMPLIED refs IDREFS #IMPLIED>]>\n<doc>";
+      "<!ATTLIST item id ID #IMPLIED ref IDREF #IMPLIED refs IDREFS #IMPLIED>"
+      "<!ENTITY e \"<item id='e' ref='f'/>\">]>\n<doc>";
+  // Past several growths of the pass's own table of IDs: every one is
+  // still found, before and after each growth.
+  std::string many;
+  for (int i = 0; i < 5000; ++i) {
+    many += "<item id='i" + std::to_string(i) + "' ref='i" + std::to_string((i * 7919) % 5000) + "'/>";
+  }
   const struct {
     const char* name;
-    const char* items;
+    std::string items;
     const char* fault; // null: valid
   } cases[] = {
       {"backward", "<item id='a'/><item ref='a'/><item ref='a' refs='a'/>", nullptr},
@@ -238,6 +245,9 @@ TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
       {"danglingAfterSettled", "<item id='a'/><item refs='a'/><item ref='z'/><item refs='a z'/>",
        "unknown ID \"z\""},
       {"duplicate", "<item ref='a'/><item id='a'/><item id='a'/>", "ID a already defined"},
+      {"duplicateOfEntityContent", "<item id='f'/>&e;<item id='e'/>", "ID e already defined"},
+      {"referenceFromEntityContent", "&e;", "unknown ID \"f\""},
+      {"many", many + "<item refs='i0 i4999 i5000'/>", "unknown ID \"i5000\""},
   };
   for (const auto& c : cases) {
     const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", dtd + c.items + "</doc>\n"));
@@ -246,6 +256,9 @@ TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
     } else {
       EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
       EXPECT_NE(std::string::npos, outcome.description.find(c.fault)) << c.name << ": " << outcome.description;
+      if (c.items == many) { // the one name that no ID declares, and no other
+        EXPECT_EQ(1u, testsupport::lines(outcome.description).size()) << outcome.description;
+      }
     }
   }
 }

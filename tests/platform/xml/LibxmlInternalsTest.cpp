@@ -68,31 +68,6 @@ TEST(LibxmlInternals, TheDtdChecksArePendingAtTheRootOnlyAndEveryByteIsCounted) 
   EXPECT_EQ(document.size(), seen.readAtEnd);
 }
 
-TEST(LibxmlInternals, SpreadIdTablesKeepEveryEntry) {
-  if (!internals::IdTables::spreads) {
-    GTEST_SKIP() << "this libxml2's hash tables grow by themselves";
-  }
-  xmlDocPtr document = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
-  internals::IdTables tables;
-  tables.createPlain(document);
-  static int payload = 0;
-  constexpr int count = 70000; // past four entries per bucket of libxml2's largest table
-  for (int i = 0; i < count; ++i) {
-    const std::string name = "id" + std::to_string(i);
-    ASSERT_EQ(0, xmlHashAddEntry(static_cast<xmlHashTablePtr>(document->ids),
-                                 reinterpret_cast<const xmlChar*>(name.c_str()), &payload));
-  }
-  const void* before = document->ids;
-  tables.spread(document);
-  EXPECT_NE(before, document->ids) << "the table was not spread";
-  EXPECT_EQ(count, xmlHashSize(static_cast<xmlHashTablePtr>(document->ids)));
-  EXPECT_EQ(&payload, xmlHashLookup(static_cast<xmlHashTablePtr>(document->ids),
-                                    reinterpret_cast<const xmlChar*>("id69999")));
-  xmlHashFree(static_cast<xmlHashTablePtr>(document->ids), nullptr);
-  document->ids = nullptr;
-  xmlFreeDoc(document);
-}
-
 } // namespace
 
 namespace {
