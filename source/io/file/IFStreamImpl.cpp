@@ -26,10 +26,15 @@ std::uint32_t low32(std::streamoff offset) { return static_cast<std::uint32_t>(o
 
 IFStreamImpl::IFStreamImpl(const std::string& fileName, std::ios_base::openmode mode)
     : stream(), fileName(fileName) {
+  // The open's error code is taken before anything is thrown: on Windows
+  // throwing and catching an exception resets the thread's last error.
+  platform::win32::DWORD openError = 0;
   try {
-    stream.exceptions(std::ios_base::badbit | std::ios_base::failbit | std::ios_base::eofbit);
     stream.open(fileName, mode | std::ios_base::in);
+    openError = platform::win32::GetLastError();
+    stream.exceptions(std::ios_base::badbit | std::ios_base::failbit | std::ios_base::eofbit);
   } catch (const std::ios_base::failure& failure) {
+    platform::win32::SetLastError(openError);
     throw IStreamException(buildErrorMessage(openFailure, fileName, failure.what()));
   } catch (...) {
     ASSERTION(false);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/errorresources/SystemErrors.h"
+#include "platform/win32/Kernel32.h"
 #include "support/PosixOnly.h"
 #include "support/RecordingAssertionHandler.h"
 #include "support/TestSupport.h"
@@ -82,17 +84,16 @@ std::string messageOf(Operation operation) {
 }
 
 TEST(IFStreamImplTest, OpenFailureHasFiveParts) {
-  // On Windows the system error line reads "Success.": the error code is
-  // gone by the time the message is built.
-  VEXLOR_POSIX_ONLY("the expected texts are glibc's; on Windows the open failure's error code is lost");
   TemporaryCurrentDirectory directory;
   const std::string message =
       messageOf([] { IFStreamImpl stream("missing.bin", std::ios_base::binary); });
+  // A missing file is error 2 on both systems (ENOENT, ERROR_FILE_NOT_FOUND).
   EXPECT_EQ(openFailure + "\nFilename: 'missing.bin'\nCurrent Working Directory: " +
-                directory.path().string() +
-                "/\nSystem error message: No such file or directory\r\n\nC++ exception: " +
+                directory.path().string() + platform::win32::DIRECTORY_SEPARATOR + "\n" +
+                platform::errorresources::SystemErrors::map(2) + "\nC++ exception: " +
                 streamFailureText("missing.bin", 0),
             message);
+  EXPECT_EQ(message.find("Success"), std::string::npos);
 }
 
 TEST(IFStreamImplTest, FailuresAreIOExceptions) {
