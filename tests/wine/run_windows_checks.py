@@ -124,63 +124,74 @@ def main():
         scratch = pathlib.Path(scratch)
         env = dict(os.environ, WINEPREFIX=str(scratch / "prefix"), WINEDEBUG="-all",
                    LANG="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
+        # One persistent wine server for every run: one that quits when idle
+        # while the next run starts drops that run.
+        subprocess.run(["wineserver", "-p"], env=env, check=True)
         subprocess.run([options.wine, "wineboot", "--init"], env=env, capture_output=True,
                        timeout=300)
-        with zipfile.ZipFile(options.zip) as archive:
-            archive.extractall(scratch / "unpacked")
-        (folder,) = (scratch / "unpacked").iterdir()
-        exe = folder / "vexlor.exe"
-        work = scratch / "work"
-        work.mkdir()
-        checks = Checks(options.wine, str(exe), work, env)
-
-        bundled = {p.name.lower() for p in folder.iterdir()}
-        for binary in sorted(p for p in folder.iterdir() if p.suffix.lower() in (".exe", ".dll")):
-            missing = imports(options.objdump, binary) - bundled - SYSTEM_DLLS
-            checks.expect(f"{binary.name} imports only bundled and system DLLs", not missing,
-                          ", ".join(sorted(missing)))
-
-        done = checks.run()
-        usage = done.stderr.decode("latin-1").splitlines()
-        checks.expect("no argument: banner, three usage lines, failure",
-                      done.returncode == FAILURE and done.stdout.startswith(b"Download the Vexlor")
-                      and len(usage) == 3 and usage[0].startswith("Usage: vexlor.exe"),
-                      f"exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
-
-        folder_matrix(checks, work)
-        write(work / "plain" / "bad.xml", BAD_DTD)
-        write(work / "plain" / "local-dtd.xml",
-              f'<!DOCTYPE list SYSTEM "file:///Z:{work}/plain/dtd%20s/list.dtd"><list/>\n')
-        write(work / "plain" / "dtd-named-nul.xml", NUL_DTD)
-        checks.refused("an invalid document is reported at its line", "plain\\bad.xml",
-                       b"plain\\bad.xml:4:", b"attribute id")
-        checks.refused("CON is refused at once", "CON", b'failed to load "CON"',
-                       b"not a regular file")
-        checks.refused("a DTD named NUL is refused", "plain\\dtd-named-nul.xml",
-                       b"NUL", b"not a regular file")
-
-        server = subprocess.Popen([sys.executable, str(HERE.parent / "support" / "loopback_http_server.py"),
-                                   "--root", str(work / "plain")], stdout=subprocess.PIPE, text=True)
         try:
-            port = server.stdout.readline().split()[1]
-            checks.valid("a document, its DTD and its schema over http",
-                         f"http://127.0.0.1:{port}/good.xml")
-            checks.valid("a schema hint over http", f"http://127.0.0.1:{port}/note.xml")
-            checks.refused("a remote document may not read C:\\ or Z:\\",
-                           f"http://127.0.0.1:{port}/local-dtd.xml", b"Z:\\",
-                           b"may not refer to a local file")
+            failures = run_checks(options, scratch, env)
         finally:
-            server.terminate()
-            server.wait()
+            subprocess.run(["wineserver", "-k"], env=env)
+    print(f"{failures} failed" if failures else "all passed")
+    return 1 if failures else 0
 
-        if options.conformance_suite:
-            run = subprocess.run([sys.executable, str(HERE.parent / "conformance" / "run_conformance.py"),
-                                  "--suite", options.conformance_suite, "--jobs", "2", "--timeout", "60",
-                                  "--", options.wine, str(exe)], env=env, capture_output=True, text=True)
-            checks.expect("W3C XML suite through vexlor.exe: " + run.stdout.strip().splitlines()[-1],
-                          run.returncode == 0, run.stdout[-2000:] + run.stderr[-2000:])
-    print(f"{checks.failures} failed" if checks.failures else "all passed")
-    return 1 if checks.failures else 0
+
+def run_checks(options, scratch, env):
+    with zipfile.ZipFile(options.zip) as archive:
+        archive.extractall(scratch / "unpacked")
+    (folder,) = (scratch / "unpacked").iterdir()
+    exe = folder / "vexlor.exe"
+    work = scratch / "work"
+    work.mkdir()
+    checks = Checks(options.wine, str(exe), work, env)
+
+    bundled = {p.name.lower() for p in folder.iterdir()}
+    for binary in sorted(p for p in folder.iterdir() if p.suffix.lower() in (".exe", ".dll")):
+        missing = imports(options.objdump, binary) - bundled - SYSTEM_DLLS
+        checks.expect(f"{binary.name} imports only bundled and system DLLs", not missing,
+                      ", ".join(sorted(missing)))
+
+    done = checks.run()
+    usage = done.stderr.decode("latin-1").splitlines()
+    checks.expect("no argument: banner, three usage lines, failure",
+                  done.returncode == FAILURE and done.stdout.startswith(b"Download the Vexlor")
+                  and len(usage) == 3 and usage[0].startswith("Usage: vexlor.exe"),
+                  f"exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
+
+    folder_matrix(checks, work)
+    write(work / "plain" / "bad.xml", BAD_DTD)
+    write(work / "plain" / "local-dtd.xml",
+          f'<!DOCTYPE list SYSTEM "file:///Z:{work}/plain/dtd%20s/list.dtd"><list/>\n')
+    write(work / "plain" / "dtd-named-nul.xml", NUL_DTD)
+    checks.refused("an invalid document is reported at its line", "plain\\bad.xml",
+                   b"plain\\bad.xml:4:", b"attribute id")
+    checks.refused("CON is refused at once", "CON", b'failed to load "CON"',
+                   b"not a regular file")
+    checks.refused("a DTD named NUL is refused", "plain\\dtd-named-nul.xml",
+                   b"NUL", b"not a regular file")
+
+    server = subprocess.Popen([sys.executable, str(HERE.parent / "support" / "loopback_http_server.py"),
+                               "--root", str(work / "plain")], stdout=subprocess.PIPE, text=True)
+    try:
+        port = server.stdout.readline().split()[1]
+        checks.valid("a document, its DTD and its schema over http",
+                     f"http://127.0.0.1:{port}/good.xml")
+        checks.valid("a schema hint over http", f"http://127.0.0.1:{port}/note.xml")
+        checks.refused("a remote document may not read C:\\ or Z:\\",
+                       f"http://127.0.0.1:{port}/local-dtd.xml", b"Z:\\",
+                       b"may not refer to a local file")
+    finally:
+        server.terminate()
+        server.wait()
+
+    if options.conformance_suite:
+        run = subprocess.run([sys.executable, str(HERE.parent / "conformance" / "run_conformance.py"),
+                              "--suite", options.conformance_suite, "--jobs", "2", "--timeout", "60",
+                              "--", options.wine, str(exe)], env=env, capture_output=True, text=True)
+        checks.expect("W3C XML suite through vexlor.exe: " + run.stdout.strip().splitlines()[-1],
+                      run.returncode == 0, run.stdout[-2000:] + run.stderr[-2000:])
+    return checks.failures
 
 
 if __name__ == "__main__":
