@@ -126,6 +126,7 @@ def main():
                    LANG="C.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
         # One persistent wine server for every run: one that quits when idle
         # while the next run starts drops that run.
+        (scratch / "prefix").mkdir()
         subprocess.run(["wineserver", "-p"], env=env, check=True)
         subprocess.run([options.wine, "wineboot", "--init"], env=env, capture_output=True,
                        timeout=300)
