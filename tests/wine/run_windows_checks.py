@@ -128,8 +128,10 @@ def main():
         # while the next run starts drops that run.
         (scratch / "prefix").mkdir()
         subprocess.run(["wineserver", "-p"], env=env, check=True)
-        subprocess.run([options.wine, "wineboot", "--init"], env=env, capture_output=True,
-                       timeout=300)
+        # Not captured: the services wineboot starts live on with the server
+        # and would hold a pipe open.
+        subprocess.run([options.wine, "wineboot", "--init"], env=env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=300)
         try:
             failures = run_checks(options, scratch, env)
         finally:
@@ -187,12 +189,32 @@ def run_checks(options, scratch, env):
         server.wait()
 
     if options.conformance_suite:
-        run = subprocess.run([sys.executable, str(HERE.parent / "conformance" / "run_conformance.py"),
-                              "--suite", options.conformance_suite, "--jobs", "2", "--timeout", "60",
-                              "--", options.wine, str(exe)], env=env, capture_output=True, text=True)
-        checks.expect("W3C XML suite through vexlor.exe: " + run.stdout.strip().splitlines()[-1],
-                      run.returncode == 0, run.stdout[-2000:] + run.stderr[-2000:])
+        conformance(checks, options, exe, env)
     return checks.failures
+
+
+def conformance(checks, options, exe, env):
+    def run(*cases):
+        selection = ["--cases", *cases] if cases else []
+        return subprocess.run([sys.executable, str(HERE.parent / "conformance" / "run_conformance.py"),
+                               "--suite", options.conformance_suite, "--jobs", "2", "--timeout", "60",
+                               *selection, "--", options.wine, str(exe)],
+                              env=env, capture_output=True, text=True)
+
+    whole = run()
+    summary = whole.stdout.strip().splitlines()[-1]
+    # Now and then a run fails in wine itself, after or before vexlor.exe
+    # (its loader's "Inconsistency detected by ld.so" at exit, exit 127; a
+    # start that fails with exit 1): the failed cases run once more, and a
+    # failure that repeats counts.
+    failed = [line.split()[1] for line in whole.stdout.splitlines() if line.startswith("FAIL ")]
+    ok = whole.returncode == 0
+    if not ok and failed and len(failed) <= 20 and "ERROR" not in whole.stdout:
+        again = run(*failed)
+        ok = again.returncode == 0
+        summary += f"; run again: {' '.join(failed)}: " + again.stdout.strip().splitlines()[-1]
+    checks.expect("W3C XML suite through vexlor.exe: " + summary, ok,
+                  whole.stdout[-2000:] + whole.stderr[-2000:])
 
 
 if __name__ == "__main__":
