@@ -69,14 +69,6 @@ LocalFile::~LocalFile() {
   }
 }
 
-std::string LocalFile::failure() const {
-  switch (errorCode) {
-  case EISDIR: return "it is a directory";
-  case ENODEV: return "not a regular file (a device, FIFO or socket)";
-  default: return std::strerror(errorCode);
-  }
-}
-
 int LocalFile::read(char* buffer, int length) {
   if (handle == none || length < 0) {
     return -1;

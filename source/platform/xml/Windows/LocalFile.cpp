@@ -1,7 +1,6 @@
 #include "platform/xml/LocalFile.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <windows.h>
 
@@ -127,14 +126,6 @@ LocalFile::LocalFile(const std::string& path) {
 LocalFile::~LocalFile() {
   if (handle != none) {
     CloseHandle(asHandle(handle));
-  }
-}
-
-std::string LocalFile::failure() const {
-  switch (errorCode) {
-  case EISDIR: return "it is a directory";
-  case ENODEV: return "not a regular file (a device, FIFO or socket)";
-  default: return std::strerror(errorCode);
   }
 }
 
