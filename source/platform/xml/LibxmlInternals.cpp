@@ -317,13 +317,18 @@ int handReference(const void* data, void* walk) {
 
 } // namespace
 
+// The tables hold one element's entries at a time and are scanned after
+// each element: before 2.12 a table keeps the buckets it was made with
+// (256 by default) and a scan visits them all, so they start small and grow
+// only for an element that records many (2.12 and later start small).
 void plainIdTables(xmlDocPtr document) {
 #if LIBXML_VERSION < 21200
+  constexpr int buckets = 4;
   if (document != nullptr && document->ids == nullptr) {
-    document->ids = xmlHashCreate(0);
+    document->ids = xmlHashCreate(buckets);
   }
   if (document != nullptr && document->refs == nullptr) {
-    document->refs = xmlHashCreate(0);
+    document->refs = xmlHashCreate(buckets);
   }
 #else
   (void)document;
