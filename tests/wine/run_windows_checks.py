@@ -51,8 +51,10 @@ NUL_DTD = '<?xml version="1.0"?>\n<!DOCTYPE list SYSTEM "NUL">\n<list/>\n'
 
 
 class Checks:
-    def __init__(self, wine, exe, cwd, env):
+    def __init__(self, wine, exe, cwd, env, codepage="cp1252"):
         self.wine, self.exe, self.cwd, self.env = wine, exe, cwd, env
+        # wine's ANSI code page: 1252 in its English locale.
+        self.codepage = codepage
         self.failures = 0
 
     def run(self, *arguments, timeout=60):
@@ -65,13 +67,13 @@ class Checks:
 
     def valid(self, name, argument):
         done = self.run(argument)
-        # The argument is echoed in the ANSI code page (1252 in wine's English
-        # locale), in text mode.
-        ok = done.returncode == 0 and done.stdout.endswith(b"OK-" + argument.encode("cp1252") + b"\r\n")
+        # The argument is echoed in the ANSI code page, in text mode.
+        ok = done.returncode == 0 and done.stdout.endswith(b"OK-" + argument.encode(self.codepage) + b"\r\n")
         self.expect(name, ok, f"exit {done.returncode}, {done.stdout!r} {done.stderr[:300]!r}")
 
     def refused(self, name, argument, located, phrase):
         done = self.run(argument, timeout=30)
+        located = located.encode(self.codepage) if isinstance(located, str) else located
         ok = done.returncode == FAILURE and located in done.stderr and phrase in done.stderr
         self.expect(name, ok, f"exit {done.returncode}, {done.stderr[:400]!r}")
 
@@ -85,10 +87,11 @@ def windows_path(path):
     return "Z:" + str(path).replace("/", "\\")
 
 
-def folder_matrix(checks, work):
+def folder_matrix(checks, work, folders=("plain", "with space", "caf\u00e9", "\u20acuro")):
     # One document with a relative DTD and one with a relative schema hint in
-    # each folder, named four ways.
-    for folder in ("plain", "with space", "caf\u00e9"):
+    # each folder, named four ways. The euro sign is a letter of code page
+    # 1252 beyond ISO 8859-1 (0x80, U+20AC).
+    for folder in folders:
         base = work / folder
         write(base / "dtd s" / "list.dtd", DTD)
         write(base / "xsd" / "note.xsd", XSD)
@@ -102,6 +105,25 @@ def folder_matrix(checks, work):
                                    ("drive path", windows_path(target)),
                                    ("file URL", uri)):
                 checks.valid(f"{folder}: {document} by {form}", argument)
+
+
+def other_code_page(checks, work):
+    # A Russian locale gives wine code page 1251: a folder named in Cyrillic
+    # is then a name the argument can carry, and the report names it in the
+    # argument's own bytes. wine reads the command line in the Unix locale,
+    # which must exist (locale-gen ru_RU.UTF-8).
+    locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+    if not any(name.lower().replace("-", "") == "ru_ru.utf8" for name in locales):
+        print("SKIP code page 1251: the locale ru_RU.UTF-8 is not installed", flush=True)
+        return
+    russian = Checks(checks.wine, checks.exe, checks.cwd,
+                     dict(checks.env, LANG="ru_RU.UTF-8", LC_ALL="ru_RU.UTF-8"), codepage="cp1251")
+    folder = "\u041f\u0440\u0438\u0432\u0435\u0442"
+    folder_matrix(russian, work, folders=(folder,))
+    write(work / folder / "bad.xml", BAD_DTD)
+    russian.refused("code page 1251: a report names the document as the argument",
+                    f"{folder}\\bad.xml", f"{folder}\\bad.xml:4:", b"attribute id")
+    checks.failures += russian.failures
 
 
 def imports(objdump, binary):
@@ -163,6 +185,7 @@ def run_checks(options, scratch, env):
                   f"exit {done.returncode}, {done.stdout!r} {done.stderr!r}")
 
     folder_matrix(checks, work)
+    other_code_page(checks, work)
     write(work / "plain" / "bad.xml", BAD_DTD)
     write(work / "plain" / "local-dtd.xml",
           f'<!DOCTYPE list SYSTEM "file:///Z:{work}/plain/dtd%20s/list.dtd"><list/>\n')

@@ -7,6 +7,7 @@
 #include "platform/com/ErrorInfo.h"
 #include "platform/com/ErrorObject.h"
 #include "platform/xml/ErrorCollector.h"
+#include "platform/xml/LocalNames.h"
 #include "platform/xml/ParseError.h"
 #include "platform/xml/StreamingValidator.h"
 #include "platform/xml/WideText.h"
@@ -90,7 +91,7 @@ HRESULT DomDocument::load(VARIANT source, VARIANT_BOOL* isSuccessful) {
     return com::E_INVALIDARG;
   }
   try {
-    const std::string location = narrow(source.bstrVal, com::SysStringLen(source.bstrVal));
+    const std::string location = localnames::argumentBytes(source.bstrVal, com::SysStringLen(source.bstrVal));
     ErrorCollector errors;
     StreamingValidator(LoadOptions{validate, resolveExternals}).run(location, errors);
     if (errors.empty()) {

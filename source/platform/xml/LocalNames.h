@@ -1,6 +1,7 @@
 // How this system names local files.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform::xml::localnames {
@@ -28,6 +29,14 @@ bool isRelative(const std::string& argument);
 /// currentDirectory (slash form); "." and ".." segments are left for the
 /// caller to remove.
 std::string absolute(const std::string& argument, const std::string& currentDirectory);
+
+/// The command-line argument's own bytes, back from the wide string the
+/// caller made of them in the thread's ANSI code page: on Windows the real
+/// page (a Cyrillic name under code page 1251 comes back as its 1251 bytes,
+/// and a unit the page cannot hold as '?', so that such a name fails to
+/// open instead of naming another file); on POSIX that conversion is byte
+/// identity, and units above 0xFF, from no command line, come back as UTF-8.
+std::string argumentBytes(const wchar_t* text, std::size_t length);
 
 /// The command-line argument in UTF-8, for reading it as a URL.
 std::string utf8Argument(const std::string& argument);

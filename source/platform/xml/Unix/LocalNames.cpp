@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/xml/WideText.h"
+
 namespace platform::xml::localnames {
 
 const bool hostsAreShares = false;
@@ -34,6 +36,8 @@ std::string absolute(const std::string& argument, const std::string& currentDire
   }
   return (currentDirectory == "/" ? "/" : currentDirectory + "/") + argument;
 }
+
+std::string argumentBytes(const wchar_t* text, std::size_t length) { return narrow(text, length); }
 
 std::string utf8Argument(const std::string& argument) { return argument; }
 

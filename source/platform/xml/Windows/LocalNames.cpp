@@ -78,6 +78,8 @@ std::string absolute(const std::string& argument, const std::string&) {
   return slashForm(windows::utf8(fullPath(windows::wide(argument, true))));
 }
 
+std::string argumentBytes(const wchar_t* text, std::size_t length) { return windows::ansi(text, length); }
+
 std::string utf8Argument(const std::string& argument) { return windows::utf8(windows::wide(argument, true)); }
 
 std::string openName(const std::string&, const std::string& slashPath) { return native(slashPath); }

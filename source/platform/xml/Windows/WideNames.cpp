@@ -31,4 +31,18 @@ std::string utf8(const std::wstring& text) {
   return out;
 }
 
+std::string ansi(const wchar_t* text, std::size_t length) {
+  if (text == nullptr || length == 0) {
+    return {};
+  }
+  const int size = static_cast<int>(length);
+  const int bytes =
+      WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, size, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, size, out.data(), bytes, nullptr, nullptr);
+  }
+  return out;
+}
+
 } // namespace platform::xml::windows

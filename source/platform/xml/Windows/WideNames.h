@@ -1,6 +1,7 @@
 // UTF-16 names for the Windows implementations of this folder.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace platform::xml::windows {
@@ -11,5 +12,9 @@ namespace platform::xml::windows {
 std::wstring wide(const std::string& text, bool ansi = false);
 /// UTF-16 to UTF-8.
 std::string utf8(const std::wstring& text);
+/// UTF-16 to the thread's ANSI code page, the inverse of wide(text, true);
+/// a unit the page cannot hold becomes '?' (no best-fit letters: "ï" must
+/// not turn into an "i" that names another file).
+std::string ansi(const wchar_t* text, std::size_t length);
 
 } // namespace platform::xml::windows

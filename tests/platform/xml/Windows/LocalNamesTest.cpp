@@ -13,6 +13,8 @@
 #include "platform/xml/ResourceName.h"
 #include "support/TemporaryDirectory.h"
 
+#include <windows.h>
+
 namespace {
 
 namespace localnames = platform::xml::localnames;
@@ -30,6 +32,19 @@ TEST(WindowsNames, ArgumentsReferencesAndPathsMapOntoEachOther) {
   EXPECT_EQ(localnames::absolute("\\\\server\\share\\d\\f.xml", ""), "//server/share/d/f.xml");
   EXPECT_EQ(localnames::native("/C:/dir/f.xml"), "C:\\dir\\f.xml");
   EXPECT_EQ(localnames::native("//server/share/f.xml"), "\\\\server\\share\\f.xml");
+
+  // The argument comes back in the bytes it came in: letters of the code
+  // page beyond ISO 8859-1 (0x80 is the euro sign in 1252, Cyrillic Dje in
+  // 1251) included; what the page cannot hold is '?', never a look-alike.
+  for (const char* bytes : {"caf\xe9\\f.xml", "\x80uro\\f.xml"}) {
+    wchar_t wide[32] = {};
+    const int units = MultiByteToWideChar(CP_THREAD_ACP, 0, bytes, -1, wide, 32);
+    ASSERT_GT(units, 1) << bytes;
+    EXPECT_EQ(localnames::argumentBytes(wide, static_cast<std::size_t>(units - 1)), bytes);
+  }
+  if (GetACP() == 1252) {
+    EXPECT_EQ(localnames::argumentBytes(L"\u041f\u00ef.xml", 6), "?\xef.xml");
+  }
 
   const struct {
     const char* base;
