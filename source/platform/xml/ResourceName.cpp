@@ -324,11 +324,20 @@ std::string slashPath(const std::string& uri) {
 
 } // namespace
 
+// Escaped as libxml2 writes the URIs it builds (every series): a drive's
+// colon ("/C:/") and the marks and sub-delimiters it leaves in a path stay as
+// they are. A schema document is known again by its URI, so the names this
+// layer gives and those libxml2 derives from them must agree letter for
+// letter, or a document that includes its includer is read twice.
 std::string fileUri(const std::string& absolutePath) {
   // A share's path ("//server/share/f.xml") starts with its host.
   std::string uri = absolutePath.compare(0, 2, "//") == 0 ? "file:" : "file://";
-  for (const char c : absolutePath) {
-    if (isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+  const bool drive = absolutePath.size() >= 3 && absolutePath[0] == '/' && isAlpha(absolutePath[1]) &&
+                     absolutePath[2] == ':';
+  for (std::size_t i = 0; i < absolutePath.size(); ++i) {
+    const char c = absolutePath[i];
+    if (isAlpha(c) || isDigit(c) || (c != '\0' && std::strchr("-_.!~*'()/;@&=+$,", c) != nullptr) ||
+        (drive && i == 2)) {
       uri.push_back(c);
     } else {
       appendEscaped(uri, static_cast<unsigned char>(c));

@@ -64,7 +64,7 @@ TEST(WindowsNames, ArgumentsReferencesAndPathsMapOntoEachOther) {
 
   const auto share = nameArgument("\\\\server\\share\\d\\..\\f.xml", "/C:/work", true);
   EXPECT_EQ(share.uri, "file://server/share/f.xml");
-  EXPECT_EQ(nameArgument("C:\\dir\\f.xml", "/C:/work", true).uri, "file:///C%3A/dir/f.xml");
+  EXPECT_EQ(nameArgument("C:\\dir\\f.xml", "/C:/work", true).uri, "file:///C:/dir/f.xml");
 }
 
 TEST(WindowsNames, DevicesAreRefusedAndOnlyRegularFilesOpen) {
