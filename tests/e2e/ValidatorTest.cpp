@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <chrono>
 #include <string>
@@ -13,6 +15,7 @@
 
 #include "e2e/FolderMatrix.h"
 #include "support/ExpectedOutput.h"
+#include "support/PosixOnly.h"
 #include "support/ProcessRunner.h"
 #include "support/TemporaryDirectory.h"
 
@@ -25,6 +28,16 @@ using testsupport::ProcessRunner;
 using testsupport::TemporaryDirectory;
 
 const std::string fixturesDirectory = VEXLOR_E2E_FIXTURES;
+
+// A file other than the document, named relative to the working directory
+// as the report writes it: with a backslash between folders on Windows.
+std::string shown(std::string relative) {
+#ifdef _WIN32
+  for (char& c : relative)
+    c = c == '/' ? '\\' : c;
+#endif
+  return relative;
+}
 
 ProcessResult runVexlor(const std::vector<std::string>& arguments,
                         const ProcessOptions& options = {}) {
@@ -93,6 +106,7 @@ TEST(CommandLine, AbsolutePathIsEchoedAndNamesTheErrors) {
 // "OK-" that does not arrive is no success: standard output on a full
 // device, or closed (where no file the run opens may take its place).
 TEST(CommandLine, ResultThatCannotBeWrittenFails) {
+  VEXLOR_POSIX_ONLY("/bin/sh and /dev/full");
   const std::pair<const char*, const char*> cases[] = {
       {">/dev/full", "No space left on device"}, {">&-", "Bad file descriptor"}};
   for (const auto& [redirection, reason] : cases) {
@@ -170,13 +184,13 @@ TEST(DtdValidation, ReportStopsAfterFiftyErrorsAndCountsTheRest) {
 
 TEST(DtdValidation, SyntaxErrorInExternalSubsetNamesTheSubset) {
   expectRejected("dtd/broken-dtd.xml",
-                 {"dtds/broken.dtd:1:33: ContentDecl : ',' '|' or ')' expected"});
+                 {shown("dtds/broken.dtd") + ":1:33: ContentDecl : ',' '|' or ')' expected"});
 }
 
 TEST(DtdValidation, MissingExternalSubsetIsAnError) {
   expectRejected("dtd/missing-dtd.xml",
-                 {"dtd/missing-dtd.xml:2:46: failed to load \"dtds/no-such.dtd\": No such file or "
-                  "directory"});
+                 {"dtd/missing-dtd.xml:2:46: failed to load \"" + shown("dtds/no-such.dtd") +
+                  "\": No such file or directory"});
 }
 
 // --- Schemas named by xsi hints ----------------------------------------------
@@ -185,7 +199,8 @@ TEST(SchemaHints, ValidDocumentsPass) {
   for (const char* document :
        {"xsd/order-valid.xml", "xsd/two-namespaces-valid.xml", "xsd/catalog-valid.xml",
         "xsd/note-valid.xml", "xsd/child-hint-valid.xml", "xsd/repeated-hints-valid.xml",
-        "xsd/include-cycles-valid.xml", "xsd/import-without-location-valid.xml", "xsd/identity-valid.xml"}) {
+        "xsd/include-cycles-valid.xml", "xsd/include-cycles-in-marked-folder-valid.xml",
+        "xsd/import-without-location-valid.xml", "xsd/identity-valid.xml"}) {
     SCOPED_TRACE(document);
     expectValid(document);
   }
@@ -276,11 +291,11 @@ TEST(SchemaHints, HintsAreAssembledIntoOneSchema) {
        "xsd/odd-hint.xml:3:45: Element '{urn:vexlor:order}order': xsi:schemaLocation must hold pairs of "
        "namespace and location; 'urn:vexlor:order' has no location."},
       {"xsd/bad-facets.xml",
-       "xsd/schemas/bad-facets.xsd:0:0: facet 'maxInclusive': 'maxInclusive' has to be greater than or equal "
-       "to 'minInclusive'."},
+       shown("xsd/schemas/bad-facets.xsd") +
+           ":0:0: facet 'maxInclusive': 'maxInclusive' has to be greater than or equal to 'minInclusive'."},
       {"xsd/missing-include.xml",
-       "xsd/schemas/missing-include.xsd:3:0: failed to load \"xsd/schemas/no-such-part.xsd\": No such file or "
-       "directory"},
+       shown("xsd/schemas/missing-include.xsd") + ":3:0: failed to load \"" +
+           shown("xsd/schemas/no-such-part.xsd") + "\": No such file or directory"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.document);
@@ -290,13 +305,13 @@ TEST(SchemaHints, HintsAreAssembledIntoOneSchema) {
 
 TEST(SchemaHints, SchemaThatCannotBeLoadedIsAnError) {
   expectRejected("xsd/missing-schema.xml",
-                 {"xsd/missing-schema.xml:3:58: failed to load \"xsd/schemas/no-such.xsd\": No "
-                  "such file or directory"});
+                 {"xsd/missing-schema.xml:3:58: failed to load \"" + shown("xsd/schemas/no-such.xsd") +
+                  "\": No such file or directory"});
 }
 
 TEST(SchemaHints, SchemaThatDoesNotCompileIsAnError) {
   expectRejected("xsd/broken-schema.xml",
-                 {"xsd/schemas/broken.xsd:3:0: element decl. 'note', attribute 'type': The QName "
+                 {shown("xsd/schemas/broken.xsd") + ":3:0: element decl. 'note', attribute 'type': The QName "
                   "value 'NoSuchType' does not resolve to a(n) type definition."});
 }
 
@@ -323,6 +338,7 @@ TEST(DtdAndSchema, SchemaIsEnforcedWhenTheDtdAccepts) {
 // Run from a folder whose looser DTD and schema sit where references taken
 // relative to the current directory would lead.
 TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
+  VEXLOR_POSIX_ONLY("POSIX names ('?' in a folder, bytes that are no UTF-8); tests/wine has Windows'");
   TemporaryDirectory scratch;
   const auto documents = e2e::writeFolderMatrix(
       [&scratch](const std::string& name, const std::string& content) { scratch.write(name, content); },
@@ -346,7 +362,7 @@ TEST(ResourceNames, ReferencesResolveAgainstTheDocumentHoweverItIsNamed) {
 TEST(ResourceNames, NamesAreTakenAsWritten) {
   TemporaryDirectory scratch;
   ProcessOptions inScratch;
-  inScratch.workingDirectory = scratch.path();
+  inScratch.workingDirectory = scratch.path().u8string();
   const std::string emptyOnly = "<!ELEMENT d EMPTY>";
   for (const char* dtd : {"my file.dtd", "r\xC3\xA8gles.dtd", "dtds/-"}) {
     scratch.write(dtd, emptyOnly);
@@ -375,6 +391,8 @@ TEST(ResourceNames, NamesAreTakenAsWritten) {
 // is no catalog) is skipped: the next one still maps the DTD's web location
 // to a local file.
 TEST(ResourceNames, CatalogsThatCannotBeReadAreSkipped) {
+  VEXLOR_POSIX_ONLY("a FIFO and /dev/zero");
+#ifndef _WIN32
   TemporaryDirectory scratch;
   const std::string fifo = scratch.file("catalog.fifo");
   ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
@@ -387,11 +405,12 @@ TEST(ResourceNames, CatalogsThatCannotBeReadAreSkipped) {
   for (const std::string& unreadable : {fifo, std::string("/dev/zero"), notACatalog}) {
     SCOPED_TRACE(unreadable);
     ProcessOptions options;
-    options.workingDirectory = scratch.path();
+    options.workingDirectory = scratch.path().u8string();
     options.environment = {{"XML_CATALOG_FILES", unreadable + " " + catalog}};
     options.timeLimit = std::chrono::seconds(10);
     expectValid("doc.xml", options);
   }
+#endif
 }
 
 // --- Names and messages outside ASCII -----------------------------------------
@@ -412,7 +431,7 @@ class NonAsciiNames : public ::testing::TestWithParam<const char*> {
 protected:
   ProcessOptions inScratch() const {
     ProcessOptions options;
-    options.workingDirectory = scratch.path();
+    options.workingDirectory = scratch.path().u8string();
     options.environment = {{"LC_ALL", GetParam()}};
     return options;
   }
@@ -420,12 +439,16 @@ protected:
   TemporaryDirectory scratch;
 };
 
+// On Windows the argument is in the ANSI code page, not UTF-8; tests/wine
+// checks names in code pages 1252 and 1251.
 TEST_P(NonAsciiNames, Utf8FileNameIsEchoedByteForByte) {
+  VEXLOR_POSIX_ONLY("a UTF-8 argument");
   scratch.write(nonAsciiName, nonAsciiValid);
   expectValid(nonAsciiName, inScratch());
 }
 
 TEST_P(NonAsciiNames, Utf8FileNameAndElementNameSurviveInTheReport) {
+  VEXLOR_POSIX_ONLY("a UTF-8 argument");
   scratch.write(nonAsciiName, nonAsciiInvalid);
   expectRejected(nonAsciiName,
                  {nonAsciiName + ":3:18: Element commande was declared #PCDATA but contains "

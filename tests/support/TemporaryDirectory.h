@@ -19,7 +19,7 @@ public:
   /// The directory's full, canonical path.
   const std::filesystem::path& path() const { return directory; }
 
-  /// path() / name as a string.
+  /// path() / name as a string, UTF-8 on every system (name is UTF-8 too).
   std::string file(const std::string& name) const;
 
   /// Writes content, binary, to name (relative to this directory, folders

@@ -49,18 +49,22 @@ TemporaryDirectory::~TemporaryDirectory() {
   std::filesystem::remove_all(directory, ignored);
 }
 
-std::string TemporaryDirectory::file(const std::string& name) const { return (directory / name).string(); }
+// Names are UTF-8, as on POSIX; a plain std::string would be taken in the
+// ANSI code page.
+std::string TemporaryDirectory::file(const std::string& name) const {
+  return (directory / std::filesystem::u8path(name)).u8string();
+}
 
 std::string TemporaryDirectory::write(const std::string& name, const std::string& content) const {
-  const std::filesystem::path fullPath = directory / name;
+  const std::filesystem::path fullPath = directory / std::filesystem::u8path(name);
   std::filesystem::create_directories(fullPath.parent_path());
   std::ofstream out(fullPath, std::ios::binary | std::ios::trunc);
   out << content;
   out.close();
   if (!out) {
-    throw std::runtime_error("cannot write " + fullPath.string());
+    throw std::runtime_error("cannot write " + fullPath.u8string());
   }
-  return fullPath.string();
+  return fullPath.u8string();
 }
 
 } // namespace testsupport
