@@ -30,12 +30,14 @@ struct ProcessOptions {
   /// Standard error is a pseudo-terminal (raw: bytes pass unchanged)
   /// instead of a pipe; what the program writes there is still collected.
   bool standardErrorTerminal = false;
-  /// The program is killed with SIGKILL once this has passed.
+  /// The program is killed (SIGKILL, TerminateProcess) once this has passed.
   std::chrono::milliseconds timeLimit{std::chrono::seconds(60)};
 };
 
-/// Starts programs directly (no shell), with standard input from /dev/null,
-/// and collects standard output and standard error separately.
+/// Starts programs directly (no shell), with standard input from the null
+/// device, and collects standard output and standard error separately. On
+/// Windows lines that end in CR LF are read as ending in LF, the exit code
+/// is its low byte (-1 is 255), and standard error cannot be a terminal.
 class ProcessRunner {
 public:
   /// Runs program (a path, or a name looked up in PATH) with arguments and
