@@ -36,11 +36,17 @@ std::string ansi(const wchar_t* text, std::size_t length) {
     return {};
   }
   const int size = static_cast<int>(length);
-  const int bytes =
-      WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, size, nullptr, 0, nullptr, nullptr);
+  // UTF-8 as the ANSI code page (a Windows 10 option) and a few others take
+  // no flags; UTF-8 has no best-fit letters anyway.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int bytes = WideCharToMultiByte(CP_THREAD_ACP, flags, text, size, nullptr, 0, nullptr, nullptr);
+  if (bytes == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    bytes = WideCharToMultiByte(CP_THREAD_ACP, flags, text, size, nullptr, 0, nullptr, nullptr);
+  }
   std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
   if (bytes > 0) {
-    WideCharToMultiByte(CP_THREAD_ACP, WC_NO_BEST_FIT_CHARS, text, size, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_THREAD_ACP, flags, text, size, out.data(), bytes, nullptr, nullptr);
   }
   return out;
 }
