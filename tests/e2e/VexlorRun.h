@@ -1,31 +1,52 @@
-// Runs the built vexlor binary on one argument and checks what it leaves:
-// standard output, standard error and the exit code, byte for byte.
+// Runs the built vexlor binary on one argument and compares what it leaves
+// (standard output, standard error, exit code) byte for byte. The working
+// directory is the fixtures folder unless the options name another.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "support/ExpectedOutput.h"
 #include "support/ProcessRunner.h"
 
 namespace e2e {
 
-/// The fixtures folder: the binary's working directory unless the options
-/// name another.
-extern const std::string fixturesDirectory;
+inline const std::string fixturesDirectory = VEXLOR_E2E_FIXTURES;
 
-/// Runs vexlor with arguments; a run that outlives its time is a failure.
-testsupport::ProcessResult runVexlor(const std::vector<std::string>& arguments,
-                                     const testsupport::ProcessOptions& options = {});
+inline testsupport::ProcessResult runVexlor(const std::vector<std::string>& arguments,
+                                            testsupport::ProcessOptions options = {}) {
+  if (options.workingDirectory.empty())
+    options.workingDirectory = fixturesDirectory;
+  testsupport::ProcessResult result = testsupport::ProcessRunner::run(VEXLOR_BINARY, arguments, options);
+  EXPECT_FALSE(result.timedOut) << "vexlor did not finish in time";
+  return result;
+}
 
-/// The banner and "OK-" with the argument, nothing on standard error, exit 0.
-void expectValid(const std::string& argument, const testsupport::ProcessOptions& options = {});
+inline void expectValid(const std::string& argument, const testsupport::ProcessOptions& options = {}) {
+  const testsupport::ProcessResult result = runVexlor({argument}, options);
+  EXPECT_EQ(testsupport::expected::banner + "OK-" + argument + "\n", result.standardOutput);
+  EXPECT_EQ("", result.standardError);
+  EXPECT_EQ(0, result.exitCode);
+}
 
-/// The banner, the failure report with these errors, the failure exit code.
-void expectRejected(const std::string& argument, const std::vector<std::string>& errors,
-                    const testsupport::ProcessOptions& options = {});
+inline void expectRejected(const std::string& argument, const std::vector<std::string>& errors,
+                           const testsupport::ProcessOptions& options = {}) {
+  const testsupport::ProcessResult result = runVexlor({argument}, options);
+  EXPECT_EQ(testsupport::expected::banner, result.standardOutput);
+  EXPECT_EQ(testsupport::expected::failureReport(argument, errors), result.standardError);
+  EXPECT_EQ(testsupport::expected::failureExit, result.exitCode);
+}
 
 /// A file other than the document, named relative to the working directory
 /// as a report writes it: with a backslash between folders on Windows.
-std::string shown(std::string relative);
+inline std::string shown(std::string relative) {
+#ifdef _WIN32
+  std::replace(relative.begin(), relative.end(), '/', '\\');
+#endif
+  return relative;
+}
 
 } // namespace e2e
