@@ -1,12 +1,10 @@
 #include "platform/xml/DtdStreamCheck.h"
 
 #include <cstring>
-#include <set>
 #include <string>
 #include <string_view>
 
 #include <libxml/SAX2.h>
-#include <libxml/hash.h>
 #include <libxml/parserInternals.h>
 #include <libxml/valid.h>
 #include <libxml/xmlerror.h>
@@ -20,6 +18,10 @@ namespace {
 const char* text(const xmlChar* value) { return reinterpret_cast<const char*>(value); }
 
 } // namespace
+
+DtdStreamCheck::DtdStreamCheck(LoadReporter& reporter) : reporter(reporter) {}
+
+DtdStreamCheck::~DtdStreamCheck() = default;
 
 bool DtdStreamCheck::validating() const {
   return internals::validates(parser) && parser->wellFormed && parser->myDoc != nullptr &&
@@ -42,6 +44,9 @@ void DtdStreamCheck::startDocument(xmlParserCtxtPtr context) { internals::plainI
 // attributes; without a DTD to validate against, the events stream on.
 void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& element) {
   const bool tree = validating();
+  if (tree && startLight(context, element)) {
+    return;
+  }
   const xmlNodePtr parent = context->node;
   if (tree) {
     startInTree(context, element);
@@ -73,6 +78,52 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
   }
 }
 
+// A start tag that the DTD's rules admit is validated without a node: the
+// validation stack takes a stand-in that names the element, and its IDs and
+// references go to the registry at once. Only in the document's own text
+// (entity text is read with inputs or parsers of its own), below the root
+// (whose start finishes the DTD) and outside a standalone document (whose
+// values the pass may have normalized).
+bool DtdStreamCheck::startLight(xmlParserCtxtPtr context, const ElementStart& element) {
+  if (context != parser || open.empty() || !rules || parser->inputNr != 1 || parser->myDoc->standalone == 1 ||
+      !rules->admits(element, tagIds)) {
+    return false;
+  }
+  for (const ElementRules::IdValue& value : tagIds) {
+    if (!value.id) {
+      ids.refer(value.value, value.attribute, parser->input->line);
+    } else if (!ids.declare(value.value)) {
+      reportDuplicate(std::string(value.value));
+    }
+  }
+  open.push_back(OpenElement{});
+  OpenElement& opened = open.back();
+  opened.node = lightNode(open.size() - 1, element.localName);
+  opened.light = true;
+  opened.dtdPushed = true;
+  subject = open.size() - 1;
+  contentSubject = open.size() - 2;
+  parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, opened.node, element.localName);
+  if (internals::startTagDeclaresXmlPrefix(context)) {
+    checkXmlPrefixDeclared(opened.node);
+  }
+  return true;
+}
+
+// What libxml2's messages and placement read of an element node.
+xmlNodePtr DtdStreamCheck::lightNode(std::size_t depth, const xmlChar* name) {
+  while (lightNodes.size() <= depth) {
+    lightNodes.push_back(std::make_unique<xmlNode>());
+  }
+  xmlNode& node = *lightNodes[depth];
+  node = xmlNode{};
+  node.type = XML_ELEMENT_NODE;
+  node.name = name;
+  node.doc = parser->myDoc;
+  node.line = static_cast<unsigned short>(parser->input->line < 65535 ? parser->input->line : 65535); // as libxml2
+  return &node;
+}
+
 // Builds the element's node. Inside entity content libxml2 parses with a
 // context of its own, whose checks would run against a tree this pass does
 // not keep: they run against the document's validation stack instead.
@@ -93,7 +144,7 @@ void DtdStreamCheck::startInTree(xmlParserCtxtPtr context, const ElementStart& e
     finishingDtd = true;
     xmlValidateDtdFinal(&context->vctxt, context->myDoc);
     finishingDtd = false;
-    gatherAttlistOnlyNames(context->myDoc);
+    rules.emplace(context->myDoc);
     internals::dtdChecksMade(context);
   }
   build();
@@ -111,10 +162,19 @@ void DtdStreamCheck::takeIds() {
       parser->myDoc,
       [this](const char* id) {
         if (!ids.declare(id)) {
-          reportAsLibxml(XML_DTD_ID_REDEFINED, std::string("ID ") + id + " already defined\n", id, 0);
+          reportDuplicate(id);
         }
       },
-      [this](const char* value, const char* attribute, int line) { ids.refer(value, attribute, line); });
+      [this](const char* value, const char* attribute, int line) {
+        // libxml2 keeps lines up to 65534 in a node; the element was read
+        // where the parser stands.
+        const xmlParserInput* input = line < 65535 ? nullptr : internals::innermostNamedInput(parser);
+        ids.refer(value, attribute, input != nullptr ? input->line : line);
+      });
+}
+
+void DtdStreamCheck::reportDuplicate(const std::string& id) {
+  reportAsLibxml(XML_DTD_ID_REDEFINED, "ID " + id + " already defined\n", id.c_str(), 0);
 }
 
 // libxml2's final check, on what it no longer keeps, in its words; each
@@ -168,6 +228,12 @@ void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localNa
   }
   subject = open.size() - 1;
   contentSubject = subject;
+  if (element.light) {
+    if (validating()) {
+      parser->valid &= xmlValidatePopElement(&parser->vctxt, parser->myDoc, element.node, localName);
+    }
+    return;
+  }
   if (context != parser) {
     const internals::EntityContentChecksOff checksOff(context);
     xmlSAX2EndElementNs(context, localName, prefix, uri);
@@ -190,8 +256,9 @@ void DtdStreamCheck::closeElement(xmlParserCtxtPtr context) {
     return;
   }
   const xmlNodePtr node = open.back().node;
+  const bool light = open.back().light;
   open.pop_back();
-  if (node != nullptr && node != context->node) {
+  if (node != nullptr && !light && node != context->node) {
     internals::releaseElement(parser, context, node);
   }
 }
@@ -307,46 +374,12 @@ bool DtdStreamCheck::validatingContent() {
   return true;
 }
 
-// An ATTLIST makes libxml2 record its element, undeclared (of type
-// UNDEFINED); its stream check then takes the element for declared. It is
-// not (validity constraint Element Valid), as for an element named nowhere.
-// Such names are gathered once the DTD is complete, at the root, so other
-// documents pay nothing per element.
-void DtdStreamCheck::gatherAttlistOnlyNames(xmlDocPtr document) {
-  struct Gathering {
-    xmlDocPtr document;
-    std::set<std::string>& names;
-  } gathering{document, attlistOnly};
-  const auto gather = [](void* payload, void* data, const xmlChar* name, const xmlChar* prefix,
-                         const xmlChar*) {
-    auto& [document, names] = *static_cast<Gathering*>(data);
-    if (static_cast<xmlElementPtr>(payload)->etype != XML_ELEMENT_TYPE_UNDEFINED) {
-      return;
-    }
-    for (xmlDtdPtr dtd : {document->intSubset, document->extSubset}) {
-      const xmlElementPtr declaration =
-          dtd == nullptr ? nullptr
-          : prefix != nullptr ? xmlGetDtdQElementDesc(dtd, name, prefix)
-                              : xmlGetDtdElementDesc(dtd, name);
-      if (declaration != nullptr && declaration->etype != XML_ELEMENT_TYPE_UNDEFINED) {
-        return;
-      }
-    }
-    names.insert(prefix != nullptr ? std::string(text(prefix)) + ":" + text(name) : text(name));
-  };
-  for (xmlDtdPtr dtd : {document->intSubset, document->extSubset}) {
-    if (dtd != nullptr && dtd->elements != nullptr) {
-      xmlHashScanFull(static_cast<xmlHashTablePtr>(dtd->elements), gather, &gathering);
-    }
-  }
-}
-
 void DtdStreamCheck::checkDeclared(xmlNodePtr node) {
-  if (attlistOnly.empty() || open.back().undeclaredReported) {
+  if (!rules || !rules->anyAttlistOnly() || open.back().undeclaredReported) {
     return;
   }
   const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
-  if (attlistOnly.count(text(qualifiedName(node->name, prefix))) == 0) {
+  if (!rules->attlistOnly(text(qualifiedName(node->name, prefix)))) {
     return;
   }
   open.back().undeclaredReported = true;
@@ -376,23 +409,10 @@ int DtdStreamCheck::declaredType() {
   if (element.declaredType >= 0) {
     return element.declaredType;
   }
-  element.declaredType = 0;
   const xmlNodePtr node = element.node;
-  const xmlChar* prefix = node->ns != nullptr ? node->ns->prefix : nullptr;
-  for (xmlDtdPtr dtd : {parser->myDoc->intSubset, parser->myDoc->extSubset}) {
-    if (dtd == nullptr) {
-      continue;
-    }
-    xmlElementPtr declaration = prefix != nullptr ? xmlGetDtdQElementDesc(dtd, node->name, prefix) : nullptr;
-    if (declaration == nullptr) {
-      declaration = xmlGetDtdElementDesc(dtd, node->name);
-    }
-    if (declaration != nullptr && declaration->etype != XML_ELEMENT_TYPE_UNDEFINED) {
-      element.declaredType = declaration->etype;
-      element.declaredExternally = dtd == parser->myDoc->extSubset;
-      break;
-    }
-  }
+  element.declaredType = ElementRules::declaredType(parser->myDoc, node->name,
+                                                    node->ns != nullptr ? node->ns->prefix : nullptr,
+                                                    element.declaredExternally);
   return element.declaredType;
 }
 

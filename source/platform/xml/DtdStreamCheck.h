@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
-#include <set>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/xml/ElementRules.h"
 #include "platform/xml/IdRegistry.h"
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/SchemaPlug.h"
@@ -19,7 +21,8 @@ class LoadReporter;
 /// The DTD side of one pass. libxml2 validates a stream against the DTD
 /// through its push API (xmlValidatePushElement and the rest); element
 /// nodes exist only while their element is open and are freed at its end
-/// tag. It also makes the checks that libxml2 makes only on a tree:
+/// tag, and an element whose start tag the DTD's rules admit (ElementRules)
+/// gets none. It also makes the checks that libxml2 makes only on a tree:
 /// content where an EMPTY or element-only declaration allows none (CDATA
 /// sections, comments, PIs, entity references), white space in a
 /// standalone document against an element declared externally, NCName
@@ -28,7 +31,10 @@ class LoadReporter;
 /// undeclared name (suppresses()).
 class DtdStreamCheck {
 public:
-  explicit DtdStreamCheck(LoadReporter& reporter) : reporter(reporter) {}
+  explicit DtdStreamCheck(LoadReporter& reporter);
+  DtdStreamCheck(const DtdStreamCheck&) = delete;
+  DtdStreamCheck& operator=(const DtdStreamCheck&) = delete;
+  ~DtdStreamCheck();
 
   void attach(_xmlParserCtxt* documentParser) { parser = documentParser; }
 
@@ -64,6 +70,8 @@ private:
   struct OpenElement {
     _xmlNode* node = nullptr;
     bool dtdPushed = false;
+    // Validated without a node of its own (startLight); node is a stand-in.
+    bool light = false;
     bool contentFaultReported = false;
     bool undeclaredReported = false;
     bool standaloneFaultReported = false;
@@ -74,7 +82,8 @@ private:
   bool validating() const;
   bool validatingContent();
   int declaredType();
-  void gatherAttlistOnlyNames(_xmlDoc* document);
+  bool startLight(_xmlParserCtxt* context, const ElementStart& element);
+  _xmlNode* lightNode(std::size_t depth, const xmlChar* name);
   void checkDeclared(_xmlNode* node);
   void checkXmlPrefixDeclared(_xmlNode* node);
   void pushForeignContent();
@@ -84,6 +93,7 @@ private:
   void startInTree(_xmlParserCtxt* context, const ElementStart& element);
   const xmlChar* qualifiedName(const xmlChar* localName, const xmlChar* prefix);
   void takeIds();
+  void reportDuplicate(const std::string& id);
   void reportAsLibxml(int code, const std::string& message, const char* name, int line);
 
   LoadReporter& reporter;
@@ -97,8 +107,11 @@ private:
   // While the DTD's own declarations are checked, before the root element.
   bool finishingDtd = false;
   std::string nameBuffer;
-  // Elements that only an ATTLIST names: undeclared all the same.
-  std::set<std::string> attlistOnly;
+  // The DTD's rules per element type, from the root on.
+  std::optional<ElementRules> rules;
+  std::vector<ElementRules::IdValue> tagIds;
+  // The stand-ins of light elements, one per depth, reused.
+  std::vector<std::unique_ptr<_xmlNode>> lightNodes;
   // The IDs and waiting references, which libxml2's tables hand over
   // after each element (internals::takeRecordedIds).
   IdRegistry ids;

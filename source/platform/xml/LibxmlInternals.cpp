@@ -245,6 +245,15 @@ void keepLineNumbers(xmlParserCtxtPtr parser) {
 #endif
 }
 
+bool enumerates(const xmlAttribute& declaration, const xmlChar* value) {
+  for (xmlEnumerationPtr allowed = declaration.tree; allowed != nullptr; allowed = allowed->next) {
+    if (xmlStrEqual(allowed->name, value)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void keepIdsByValue(xmlParserCtxtPtr parser) { parser->parseMode = XML_PARSE_READER; }
 
 EntityContentChecksOff::EntityContentChecksOff(xmlParserCtxtPtr context)

@@ -248,6 +248,9 @@ TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
       {"duplicateOfEntityContent", "<item id='f'/>&e;<item id='e'/>", "ID e already defined"},
       {"referenceFromEntityContent", "&e;", "unknown ID \"f\""},
       {"many", many + "<item refs='i0 i4999 i5000'/>", "unknown ID \"i5000\""},
+      // Past the lines libxml2 keeps in a node, with and without a node.
+      {"farLine", std::string(70000, '\n') + "<item ref='x'/>", "line 70002 references"},
+      {"farLineOfANode", std::string(70000, '\n') + "<item xmlns:p='urn:p' ref='x'/>", "line 70002 references"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", dtd + c.items + "</doc>\n"));
@@ -259,6 +262,39 @@ TEST_F(DomDocumentTest, ReferencesToIdsHoldWhetherTheIdComesBeforeOrAfter) {
       if (c.items == many) { // the one name that no ID declares, and no other
         EXPECT_EQ(1u, testsupport::lines(outcome.description).size()) << outcome.description;
       }
+    }
+  }
+}
+
+TEST_F(DomDocumentTest, AttributeFaultsBelowTheRootAreReportedInLibxml2sWords) {
+  // Most start tags are checked without a node; any fault sends the tag to
+  // libxml2's own checks, whose words and places these are.
+  const std::string dtd =
+      "<!DOCTYPE doc [<!ELEMENT doc ANY><!ELEMENT item EMPTY><!NOTATION n SYSTEM 'n'>"
+      "<!ATTLIST item id ID #IMPLIED kind (a|b) 'a' tok NMTOKEN #IMPLIED fix CDATA #FIXED 'F'"
+      " need CDATA #REQUIRED ent ENTITY #IMPLIED>]>\n<doc>\n";
+  const struct {
+    const char* name;
+    const char* item;
+    const char* fault; // null: valid
+  } cases[] = {
+      {"valid", "<item need='1' kind='b' tok='t' fix='F' id='i'/>", nullptr},
+      {"missing", "<item kind='b'/>", ":3:17: Element item does not carry attribute need"},
+      {"fixed", "<item need='1' fix='G'/>", ":3:23: Value for attribute fix of item is different from default \"F\""},
+      {"enumeration", "<item need='1' kind='c'/>", ":3:24: Value \"c\" for attribute kind of item is not among the enumerated set"},
+      {"syntax", "<item need='1' tok='a b'/>", ":3:25: Syntax of value for attribute tok of item is not valid"},
+      {"undeclared", "<item need='1' other='1'/>", ":3:25: No declaration for attribute other of element item"},
+      {"entity", "<item need='1' ent='none'/>", ":3:26: ENTITY attribute ent reference an unknown entity \"none\""},
+      {"colon", "<item need='1' id='a:b'/>", ":3:24: Value of attribute id of element item is not a name without a colon"},
+      {"namespaced", "<item xmlns:p='urn:p' need='1'/>", ":3:31: No declaration for attribute xmlns:p of element item"},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", dtd + c.item + "\n</doc>\n"));
+    if (c.fault == nullptr) {
+      EXPECT_EQ(VARIANT_TRUE, outcome.loaded) << c.name << ": " << outcome.description;
+    } else {
+      EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << c.name;
+      EXPECT_NE(std::string::npos, outcome.description.find(c.fault)) << c.name << ": " << outcome.description;
     }
   }
 }
