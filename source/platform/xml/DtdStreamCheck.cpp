@@ -69,7 +69,7 @@ void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& 
     checkDeclared(node);
     internals::registerEntityTextIds(context, node);
     takeIds();
-    if (internals::startTagDeclaresXmlPrefix(context)) {
+    if (internals::startTagDeclaresXmlPrefix(context, element.attributeCount > 0 ? element.attributes[3] : nullptr)) {
       checkXmlPrefixDeclared(node);
     }
     if (context == parser && node->properties != nullptr) {
@@ -104,7 +104,7 @@ bool DtdStreamCheck::startLight(xmlParserCtxtPtr context, const ElementStart& el
   subject = open.size() - 1;
   contentSubject = open.size() - 2;
   parser->valid &= xmlValidatePushElement(&parser->vctxt, parser->myDoc, opened.node, element.localName);
-  if (internals::startTagDeclaresXmlPrefix(context)) {
+  if (internals::startTagDeclaresXmlPrefix(context, element.attributeCount > 0 ? element.attributes[3] : nullptr)) {
     checkXmlPrefixDeclared(opened.node);
   }
   return true;

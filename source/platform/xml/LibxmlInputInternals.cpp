@@ -58,13 +58,13 @@ bool atCharacterReference(const _xmlParserCtxt* context, const xmlChar* data) {
   return !fromInput && input->cur[-1] == ';';
 }
 
-bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context) {
+bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context, const unsigned char* inside) {
   const xmlParserInputPtr input = context != nullptr ? context->input : nullptr;
   if (input == nullptr || input->cur == nullptr || input->base == nullptr || input->cur <= input->base) {
     return false;
   }
   // A well-formed tag holds no '<' but its first character.
-  const xmlChar* start = input->cur;
+  const xmlChar* start = inside != nullptr && inside > input->base && inside < input->cur ? inside : input->cur;
   while (start > input->base && *--start != '<') {
   }
   if (*start != '<') {

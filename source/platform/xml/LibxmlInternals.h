@@ -67,8 +67,9 @@ bool atCharacterReference(const _xmlParserCtxt* context, const unsigned char* da
 /// handled) declares the prefix xml (xmlns:xml="..."), which libxml2 drops
 /// before any callback sees it. The whole tag stands in the input then,
 /// ending where the input stands: libxml2 keeps it there for the attribute
-/// values it hands over.
-bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context);
+/// values it hands over. inside, when not null, may point into the tag
+/// (the first attribute's value): the search for its start begins there.
+bool startTagDeclaresXmlPrefix(const _xmlParserCtxt* context, const unsigned char* inside = nullptr);
 
 /// The first bytes (up to four, as "0x85 0x30 ...") that context's input
 /// holds undecoded when its parser stands at the end of the decoded text:

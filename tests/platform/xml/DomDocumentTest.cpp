@@ -287,6 +287,8 @@ TEST_F(DomDocumentTest, AttributeFaultsBelowTheRootAreReportedInLibxml2sWords) {
       {"entity", "<item need='1' ent='none'/>", ":3:26: ENTITY attribute ent reference an unknown entity \"none\""},
       {"colon", "<item need='1' id='a:b'/>", ":3:24: Value of attribute id of element item is not a name without a colon"},
       {"namespaced", "<item xmlns:p='urn:p' need='1'/>", ":3:31: No declaration for attribute xmlns:p of element item"},
+      {"xmlPrefix", "<item xmlns:xml='http://www.w3.org/XML/1998/namespace' need='1'/>",
+       "No declaration for attribute xmlns:xml of element item"},
   };
   for (const auto& c : cases) {
     const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", dtd + c.item + "\n</doc>\n"));
