@@ -114,12 +114,11 @@ bool DtdStreamCheck::startLight(xmlParserCtxtPtr context, const ElementStart& el
 xmlNodePtr DtdStreamCheck::lightNode(std::size_t depth, const xmlChar* name) {
   while (lightNodes.size() <= depth) {
     lightNodes.push_back(std::make_unique<xmlNode>());
+    lightNodes.back()->type = XML_ELEMENT_NODE;
+    lightNodes.back()->doc = parser->myDoc;
   }
   xmlNode& node = *lightNodes[depth];
-  node = xmlNode{};
-  node.type = XML_ELEMENT_NODE;
   node.name = name;
-  node.doc = parser->myDoc;
   node.line = static_cast<unsigned short>(parser->input->line < 65535 ? parser->input->line : 65535); // as libxml2
   return &node;
 }

@@ -122,6 +122,15 @@ xmlAttributePtr ElementRules::declaration(Type& type, const xmlChar* element, co
 }
 
 bool ElementRules::valueAdmitted(const xmlAttribute& declaration, const xmlChar* start, const xmlChar* end) {
+  if (declaration.def != XML_ATTRIBUTE_FIXED) {
+    if (declaration.atype == XML_ATTRIBUTE_CDATA) {
+      return true; // any text will do
+    }
+    if (declaration.atype == XML_ATTRIBUTE_ENUMERATION) {
+      // The names an enumeration lists are name tokens (the DTD's grammar).
+      return internals::enumerates(declaration, start, static_cast<std::size_t>(end - start));
+    }
+  }
   value.assign(text(start), static_cast<std::size_t>(end - start));
   const auto* terminated = reinterpret_cast<const xmlChar*>(value.c_str());
   switch (declaration.atype) {
@@ -150,7 +159,7 @@ bool ElementRules::valueAdmitted(const xmlAttribute& declaration, const xmlChar*
     return false;
   }
   if (declaration.atype == XML_ATTRIBUTE_ENUMERATION) {
-    return internals::enumerates(declaration, terminated);
+    return internals::enumerates(declaration, terminated, value.size());
   }
   return true;
 }

@@ -245,9 +245,11 @@ void keepLineNumbers(xmlParserCtxtPtr parser) {
 #endif
 }
 
-bool enumerates(const xmlAttribute& declaration, const xmlChar* value) {
+bool enumerates(const xmlAttribute& declaration, const xmlChar* value, std::size_t length) {
   for (xmlEnumerationPtr allowed = declaration.tree; allowed != nullptr; allowed = allowed->next) {
-    if (xmlStrEqual(allowed->name, value)) {
+    if (allowed->name != nullptr && std::strncmp(reinterpret_cast<const char*>(allowed->name),
+                                                 reinterpret_cast<const char*>(value), length) == 0 &&
+        allowed->name[length] == 0) {
       return true;
     }
   }

@@ -162,9 +162,10 @@ bool validates(const _xmlParserCtxt* context);
 /// 2.15 no longer reads: it always does).
 void keepLineNumbers(_xmlParserCtxt* parser);
 
-/// Whether value is one of the names that declaration, of an enumerated
-/// type, lists (a list 2.14 and later mark deprecated, with no accessor).
-bool enumerates(const _xmlAttribute& declaration, const unsigned char* value);
+/// Whether the length bytes at value are one of the names that
+/// declaration, of an enumerated type, lists (a list 2.14 and later mark
+/// deprecated, with no accessor).
+bool enumerates(const _xmlAttribute& declaration, const unsigned char* value, std::size_t length);
 /// Keeps IDs and IDREFs by value, so that freeing each element at its end
 /// tag loses none of them (libxml2's reader mode).
 void keepIdsByValue(_xmlParserCtxt* parser);
