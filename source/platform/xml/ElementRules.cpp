@@ -77,11 +77,11 @@ int ElementRules::declaredType(xmlDocPtr document, const xmlChar* name, const xm
 // subset's entry when there is one (an ATTLIST alone makes an undeclared
 // one), else the external subset's.
 ElementRules::Type& ElementRules::type(const xmlChar* name) {
-  const auto found = types.find(name);
-  if (found != types.end()) {
-    return found->second;
+  const auto [found, added] = types.try_emplace(name);
+  Type& made = found->second;
+  if (!added) {
+    return made;
   }
-  Type& made = types[name];
   xmlElementPtr element = document->intSubset != nullptr ? xmlGetDtdElementDesc(document->intSubset, name) : nullptr;
   if (element == nullptr && document->extSubset != nullptr) {
     element = xmlGetDtdElementDesc(document->extSubset, name);
@@ -90,16 +90,17 @@ ElementRules::Type& ElementRules::type(const xmlChar* name) {
       attlistOnly(text(name))) {
     return made;
   }
-  made.usable = true;
   for (xmlAttributePtr attribute = element->attributes; attribute != nullptr; attribute = attribute->nexth) {
     if (attribute->def != XML_ATTRIBUTE_REQUIRED) {
       continue;
     }
     if (attribute->prefix != nullptr || xmlStrEqual(attribute->name, reinterpret_cast<const xmlChar*>("xmlns"))) {
-      made.usable = false;
+      made.required.clear();
+      return made;
     }
     made.required.push_back(attribute->name);
   }
+  made.usable = true;
   return made;
 }
 
