@@ -43,6 +43,11 @@ void DtdStreamCheck::startDocument(xmlParserCtxtPtr context) { internals::plainI
 // Nodes are built only for the DTD checks, which need the element and its
 // attributes; without a DTD to validate against, the events stream on.
 void DtdStreamCheck::startElement(xmlParserCtxtPtr context, const ElementStart& element) {
+  if (inert || (open.empty() && context == parser && !validating())) {
+    inert = true; // a root without a DTD to validate against: none can follow
+    ++inertDepth;
+    return;
+  }
   const bool tree = validating();
   if (tree && startLight(context, element)) {
     return;
@@ -221,6 +226,9 @@ void DtdStreamCheck::reportAsLibxml(int code, const std::string& message, const 
 // to the stack, which has seen the children this pass no longer keeps.
 void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localName, const xmlChar* prefix,
                                 const xmlChar* uri) {
+  if (inert) {
+    return;
+  }
   const OpenElement element = open.empty() ? OpenElement{} : open.back();
   if (element.node == nullptr) {
     return;
@@ -251,7 +259,8 @@ void DtdStreamCheck::endElement(xmlParserCtxtPtr context, const xmlChar* localNa
 }
 
 void DtdStreamCheck::closeElement(xmlParserCtxtPtr context) {
-  if (open.empty()) {
+  if (inert || open.empty()) {
+    inertDepth -= inertDepth > 0 ? 1 : 0;
     return;
   }
   const xmlNodePtr node = open.back().node;

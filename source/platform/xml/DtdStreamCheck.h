@@ -61,7 +61,7 @@ public:
   void markup();
 
   /// Elements open now.
-  std::size_t depth() const { return open.size(); }
+  std::size_t depth() const { return open.size() + inertDepth; }
   /// Whether libxml2's error repeats one already reported for its element,
   /// or flags an ENTITY default that no element takes.
   bool suppresses(const _xmlError& error);
@@ -106,6 +106,10 @@ private:
   std::size_t contentSubject = 0;
   // While the DTD's own declarations are checked, before the root element.
   bool finishingDtd = false;
+  // Set at the root's start when there is no DTD to validate against (none
+  // can come later): the elements are then only counted.
+  bool inert = false;
+  std::size_t inertDepth = 0;
   std::string nameBuffer;
   // The DTD's rules per element type, from the root on.
   std::optional<ElementRules> rules;

@@ -136,10 +136,15 @@ void SchemaPlug::forward(const ElementStart& element) {
                           element.defaultedCount, element.attributes);
 }
 
-void SchemaPlug::startElement(EntityLoader::Scope& loads, const char* base, const ElementStart& element) {
+void SchemaPlug::startElement(EntityLoader::Scope& loads, const ElementStart& element) {
   endTextRun();
   if (holdsHint(element)) {
-    if (!forwardWithHints(loads, base, element)) {
+    // The hints are resolved against the entity that holds them: the one
+    // the locator names.
+    const char* base = nullptr;
+    unsigned long line = 0;
+    locator(locatorData, &base, &line);
+    if (!forwardWithHints(loads, base != nullptr ? base : "", element)) {
       stop();
       return;
     }

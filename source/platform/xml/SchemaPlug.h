@@ -86,9 +86,9 @@ public:
   /// not place belong there.
   const std::string& compilingSchema() const { return compiling; }
 
-  /// An element start; hints in it are resolved by loads against base, the
-  /// URI of the entity that holds them.
-  void startElement(EntityLoader::Scope& loads, const char* base, const ElementStart& element);
+  /// An element start; hints in it are resolved by loads against the URI of
+  /// the entity that holds them, the file the locator names.
+  void startElement(EntityLoader::Scope& loads, const ElementStart& element);
   /// An element end, depth elements deep (counting the one that ends).
   void endElement(const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri, std::size_t depth);
   void text(const xmlChar* data, int length);

@@ -157,7 +157,7 @@ void Pass::startElement(void* context, const xmlChar* localName, const xmlChar* 
     pass.schema.start(pass.dtd.depth());
   }
   if (pass.schema.running()) {
-    pass.schema.startElement(*pass.loads, pass.reporter.currentBase(), element);
+    pass.schema.startElement(*pass.loads, element);
   }
 }
 
