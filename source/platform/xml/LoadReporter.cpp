@@ -86,8 +86,18 @@ void LoadReporter::report(ValidationError error) {
   errors.add(std::move(error));
 }
 
+// As here(): inside the text of an internal entity, where the entity was
+// referred to (the line of that text is no line of the file).
 int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
   const LoadReporter& reporter = *static_cast<const LoadReporter*>(data);
+  for (const xmlParserCtxt* ctxt : {reporter.current, reporter.parser}) {
+    const xmlParserInput* input = internals::innermostNamedInput(ctxt);
+    if (input != nullptr) {
+      *file = input->filename;
+      *line = static_cast<unsigned long>(input->line);
+      return 0;
+    }
+  }
   const xmlParserCtxt* ctxt = reporter.current != nullptr ? reporter.current : reporter.parser;
   *file = reporter.currentBase();
   *line = ctxt != nullptr && ctxt->input != nullptr ? static_cast<unsigned long>(ctxt->input->line) : 0;
@@ -161,9 +171,11 @@ ValidationError LoadReporter::place(const xmlError& error) const {
     problem.line = error.int1; // the line of the reference, not the end of the document
     problem.column = 0;
   }
-  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0 && current != nullptr &&
-      current->input != nullptr && problem.line == current->input->line) {
-    problem.column = current->input->col;
+  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0) {
+    const ValidationError standing = here();
+    if (standing.location == problem.location && standing.line == problem.line) {
+      problem.column = standing.column;
+    }
   }
   return problem;
 }

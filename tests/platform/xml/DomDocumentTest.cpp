@@ -380,6 +380,28 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
                 .loaded);
 }
 
+TEST_F(DomDocumentTest, SchemaFaultsInEntityTextArePlacedWhereTheReferenceStands) {
+  directory.write("element-only.xsd", "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'><xs:element name='doc'>"
+                                      "<xs:complexType><xs:sequence><xs:element name='b' minOccurs='0'/>"
+                                      "</xs:sequence></xs:complexType></xs:element></xs:schema>");
+  const std::string head =
+      "<!DOCTYPE doc [<!ELEMENT doc ANY><!ELEMENT b EMPTY><!ELEMENT c EMPTY><!ATTLIST doc xmlns:xsi CDATA #FIXED "
+      "'http://www.w3.org/2001/XMLSchema-instance' xsi:noNamespaceSchemaLocation CDATA #IMPLIED>"
+      "<!ENTITY t 'Example Corp'><!ENTITY mk '<b/><c/>'>]>\n<doc xsi:noNamespaceSchemaLocation='element-only.xsd'>\n  ";
+  const struct {
+    const char* name;
+    const char* reference;
+    const char* fault;
+  } cases[] = {
+      {"text", "&t;", "text.xml:3:6: Element 'doc': Character content other than whitespace is not allowed"},
+      {"markup", "&mk;", "markup.xml:3:7: Element 'c': This element is not expected."},
+  };
+  for (const auto& c : cases) {
+    const Outcome outcome = load(directory.write(std::string(c.name) + ".xml", head + c.reference + "</doc>\n"));
+    expectVerdict(outcome, c.fault, c.name);
+  }
+}
+
 TEST_F(DomDocumentTest, BytesTheEncodingCannotDecodeAreReportedOnceWhereTheyStand) {
   // libxml2 decodes ahead of its parser, and reports such bytes lines early
   // and more than once (Shift_JIS), or not at all (US-ASCII).
