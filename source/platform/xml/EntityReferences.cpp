@@ -33,7 +33,7 @@ xmlEntityPtr EntityReferences::general(xmlParserCtxtPtr context, const xmlChar* 
   }
   xmlEntityPtr entity = xmlSAX2GetEntity(context, name);
   charge(context, entity);
-  return characters.standIn(parser, context, entity, name);
+  return textEntities.standIn(parser, context, entity, name);
 }
 
 xmlEntityPtr EntityReferences::parameter(xmlParserCtxtPtr context, const xmlChar* name) {

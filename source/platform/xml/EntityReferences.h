@@ -35,10 +35,9 @@ public:
   void detach();
 
   /// The general entity that context refers to by name (null when none is
-  /// declared), charged for the reference; for a reference in the
-  /// document's own text to an entity that stands for one character, a
-  /// stand-in that libxml2 hands over without parsing it again
-  /// (internals::CharacterEntities).
+  /// declared), charged for the reference; for a reference in text to an
+  /// entity that stands for plain text, a stand-in that libxml2 hands over
+  /// without parsing it again (internals::TextEntities).
   _xmlEntity* general(_xmlParserCtxt* context, const xmlChar* name);
   /// The same for a parameter entity.
   _xmlEntity* parameter(_xmlParserCtxt* context, const xmlChar* name);
@@ -57,7 +56,7 @@ private:
 
   LoadReporter& reporter;
   ExpansionGuard expansion;
-  internals::CharacterEntities characters;
+  internals::TextEntities textEntities;
   _xmlParserCtxt* parser = nullptr;
   EntityLoader::Scope* loads = nullptr;
 };

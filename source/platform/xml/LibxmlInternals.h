@@ -226,20 +226,23 @@ private:
 };
 
 /// Stand-ins for the internal general entities whose replacement text is
-/// one character other than white space, '<' or '&' (the character entity
-/// sets of XHTML and the like). libxml2 hands the text of such a stand-in
-/// over as characters, as it does its predefined entities', instead of
-/// making a parser context for each reference and parsing the text again:
-/// the pass sees the same character in the same single call, with the
-/// parser standing at the same place. Only references read from the
-/// document entity's own text get one (LibxmlEntityInternals.cpp says
-/// where else, and for which series); the stand-ins live as long as this.
-class CharacterEntities {
+/// plain: one character other than white space, '<' or '&' (the character
+/// entity sets of XHTML and the like), or a short text without markup,
+/// ']' or white space other than single spaces (names of products and
+/// vendors). libxml2 hands the text of such a stand-in over as characters,
+/// as it does its predefined entities', instead of making a parser context
+/// (or an input) for each reference and parsing the text again: the pass
+/// sees the same text, in one call, with the parser standing at the same
+/// place. Only references read from the document entity's own text get
+/// one, and on 2.9 to 2.12 those in the text of internal entities too
+/// (LibxmlEntityInternals.cpp says why, and where else); the stand-ins live
+/// as long as this.
+class TextEntities {
 public:
-  CharacterEntities();
-  CharacterEntities(const CharacterEntities&) = delete;
-  CharacterEntities& operator=(const CharacterEntities&) = delete;
-  ~CharacterEntities();
+  TextEntities();
+  TextEntities(const TextEntities&) = delete;
+  TextEntities& operator=(const TextEntities&) = delete;
+  ~TextEntities();
 
   /// What the getEntity handler of parser, the document's parser, is to
   /// hand back for entity, which context looked up by name: entity itself,

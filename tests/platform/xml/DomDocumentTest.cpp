@@ -308,11 +308,12 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
       "<!DOCTYPE doc [<!ELEMENT doc (item*)><!ELEMENT item EMPTY>]>\n";
   directory.write("ext.dtd", "<!ELEMENT doc (item*)><!ELEMENT item EMPTY><!ELEMENT p (#PCDATA)>"
                              "<!ENTITY outside '&#233;'>");
-  // Entities that stand for one character reach the pass without being
-  // parsed again; those that stand for white space or "]]>" are parsed.
+  // Entities that stand for plain text reach the pass without being parsed
+  // again, in the document and in entity text; those that stand for white
+  // space or "]]>" are parsed.
   const std::string characters = "<!DOCTYPE doc [<!ELEMENT doc (item|p)*><!ELEMENT item EMPTY>"
                                  "<!ATTLIST item a NMTOKEN #IMPLIED><!ELEMENT p (#PCDATA)><!ENTITY e '&#233;'>"
-                                 "<!ENTITY sp '&#32;'>"
+                                 "<!ENTITY sp '&#32;'><!ENTITY t 'Example Caf&#233;'><!ENTITY m '<item>&t;</item>'>"
                                  "<!ENTITY end ']]&#62;'>]>\n";
   const std::string standaloneCharacters = "<?xml version='1.0' standalone='yes'?>\n<!DOCTYPE doc SYSTEM "
                                            "'ext.dtd' [<!ENTITY e '&#233;'><!ENTITY sp '&#32;'>]>\n";
@@ -328,6 +329,9 @@ TEST_F(DomDocumentTest, ContentThatOnlyATreeWouldShowIsStillChecked) {
        "Content.xml:2:16: Element doc content does not follow the DTD, Text not allowed"},
       {"characterEntityInEmpty", "<!DOCTYPE doc [<!ELEMENT doc EMPTY><!ENTITY e '&#233;'>]>\n<doc>&e;</doc>",
        "declared EMPTY this one has content"},
+      {"textEntityInElementContent", characters + "<doc><item/>&t;</doc>",
+       "Content.xml:2:16: Element doc content does not follow the DTD, Text not allowed"},
+      {"textEntityInEntityTextInEmpty", characters + "<doc>&m;</doc>", "declared EMPTY this one has content"},
       {"characterEntityDeclaredOutside", standaloneCharacters + "<doc><p>&outside;</p></doc>",
        "Entity(outside) document marked standalone but requires external subset"},
       {"blankEntityInStandalone", standaloneCharacters + "<doc>&sp;<item/></doc>",
