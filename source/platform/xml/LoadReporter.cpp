@@ -59,11 +59,21 @@ bool standsAt(const xmlParserCtxt* ctxt, ValidationError& position) {
 // Inside the text of an internal entity, where the entity was referred to:
 // libxml2 2.13 and later read that text as an unnamed input of the same
 // parser, earlier series with a parser of its own.
+const xmlParserInput* LoadReporter::standingInput() const {
+  const xmlParserInput* input = internals::innermostNamedInput(current);
+  return input != nullptr ? input : internals::innermostNamedInput(parser);
+}
+
 ValidationError LoadReporter::here() const {
   ValidationError position;
-  if (!standsAt(current, position) && !standsAt(parser, position)) {
+  const xmlParserInput* input = standingInput();
+  if (input == nullptr) {
     position.location = currentBase();
+    return position;
   }
+  position.location = input->filename;
+  position.line = input->line;
+  position.column = input->col;
   return position;
 }
 
@@ -90,13 +100,10 @@ void LoadReporter::report(ValidationError error) {
 // referred to (the line of that text is no line of the file).
 int LoadReporter::locate(void* data, const char** file, unsigned long* line) {
   const LoadReporter& reporter = *static_cast<const LoadReporter*>(data);
-  for (const xmlParserCtxt* ctxt : {reporter.current, reporter.parser}) {
-    const xmlParserInput* input = internals::innermostNamedInput(ctxt);
-    if (input != nullptr) {
-      *file = input->filename;
-      *line = static_cast<unsigned long>(input->line);
-      return 0;
-    }
+  if (const xmlParserInput* input = reporter.standingInput()) {
+    *file = input->filename;
+    *line = static_cast<unsigned long>(input->line);
+    return 0;
   }
   const xmlParserCtxt* ctxt = reporter.current != nullptr ? reporter.current : reporter.parser;
   *file = reporter.currentBase();

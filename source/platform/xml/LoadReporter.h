@@ -9,6 +9,7 @@
 
 struct _xmlError;
 struct _xmlParserCtxt;
+struct _xmlParserInput;
 
 namespace platform::xml {
 
@@ -75,6 +76,10 @@ public:
   static int locate(void* reporter, const char** file, unsigned long* line);
 
 private:
+  /// The input here() reads a position from: the innermost named one of
+  /// the parser at work, else of the document's parser; null when none has
+  /// a name.
+  const _xmlParserInput* standingInput() const;
   ValidationError place(const _xmlError& error) const;
   std::string message(const _xmlError& error) const;
 
