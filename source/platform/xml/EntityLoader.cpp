@@ -17,6 +17,7 @@
 #include "platform/xml/LocalNames.h"
 #include "platform/xml/RemoteInput.h"
 #include "platform/xml/SelfInclusion.h"
+#include "platform/xml/TransferFailure.h"
 
 namespace platform::xml {
 
@@ -81,13 +82,18 @@ bool EntityLoader::Scope::wasRefused(const char* name) const {
 
 // Reports a refused resource at the place that referred to it.
 void EntityLoader::Scope::refuse(xmlParserCtxtPtr referrer, const std::string& name,
-                                 const std::string& message) {
+                                 const std::string& message, bool absent) {
   if (refused.size() < maxRememberedRefusals) {
     refused.push_back(name);
   }
   const bool placed = referrer != nullptr && referrer->input != nullptr && referrer->input->filename != nullptr;
   if (assembling && !placed && unplacedRefusals.size() < maxRememberedRefusals) {
-    unplacedRefusals.emplace_back(name, message);
+    // A schema document that another schema includes or imports; one that
+    // the hints name directly stays a schema that could not be read.
+    if (absent && std::find(assemblyRoots.begin(), assemblyRoots.end(), name) == assemblyRoots.end()) {
+      internals::markDocumentNotLocated();
+    }
+    unplacedRefusals.push_back({name, message, absent});
     return;
   }
   ValidationError error = reporter.at(referrer);
@@ -95,15 +101,18 @@ void EntityLoader::Scope::refuse(xmlParserCtxtPtr referrer, const std::string& n
   reporter.report(std::move(error));
 }
 
-bool EntityLoader::Scope::placeRefusal(const char* name, ValidationError position) {
+bool EntityLoader::Scope::placeRefusal(const char* name, ValidationError position, bool optional) {
   const auto waiting = std::find_if(unplacedRefusals.begin(), unplacedRefusals.end(),
-                                    [name](const auto& refusal) { return refusal.first == name; });
+                                    [name](const auto& refusal) { return refusal.name == name; });
   if (waiting == unplacedRefusals.end()) {
     return false;
   }
-  position.message = waiting->second;
+  position.message = std::move(waiting->message);
+  const bool skipped = optional && waiting->absent;
   unplacedRefusals.erase(waiting);
-  reporter.report(std::move(position));
+  if (!skipped) {
+    reporter.report(std::move(position));
+  }
   return true;
 }
 
@@ -168,9 +177,9 @@ void EntityLoader::Scope::beginSchemaAssembly(bool hintsAreRemote) {
 }
 
 void EntityLoader::Scope::endSchemaAssembly() {
-  for (auto& [name, message] : unplacedRefusals) {
+  for (auto& refusal : unplacedRefusals) {
     ValidationError error = reporter.here();
-    error.message = std::move(message);
+    error.message = std::move(refusal.message);
     reporter.report(std::move(error));
   }
   unplacedRefusals.clear();
@@ -338,7 +347,7 @@ xmlParserInputPtr EntityLoader::Scope::open(ResourceName name, const std::string
       return input;
     }
   }
-  refuse(context, systemId, "failed to load \"" + displayed + "\": " + std::strerror(ENOENT));
+  refuse(context, systemId, "failed to load \"" + displayed + "\": " + std::strerror(ENOENT), true);
   return nullptr;
 }
 
@@ -385,7 +394,7 @@ xmlParserInputPtr EntityLoader::Scope::openRemote(const ResourceName& name, xmlP
 
 void EntityLoader::Scope::transportFailed(const std::string& url, const std::string& reason) {
   if (openingRemote != nullptr) {
-    refuse(openingRemote, url, "failed to load \"" + url + "\": " + reason);
+    refuse(openingRemote, url, "failed to load \"" + url + "\": " + reason, saysNothingIsThere(reason));
     return;
   }
   // Cut off while being read: libxml2 takes that for the end of the input,

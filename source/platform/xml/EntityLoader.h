@@ -98,8 +98,11 @@ public:
     /// schema documents without saying which document refers to them, and
     /// names the include, import or hint in an error of its own); whether
     /// one did. Those still waiting when the assembly ends are reported
-    /// where the parser stands.
-    bool placeRefusal(const char* name, ValidationError position);
+    /// where the parser stands. optional: the place is an xs:import, whose
+    /// location XSD 1.0 takes for a hint; a document that is not there
+    /// (refuse's absent) is then skipped without a report, as libxml2 skips
+    /// it, and any other refusal is reported all the same.
+    bool placeRefusal(const char* name, ValidationError position, bool optional);
     /// Whether name is a document made by this load (addGeneratedSchema).
     bool isGenerated(const char* name) const;
 
@@ -125,7 +128,10 @@ public:
                                const std::string& displayed, _xmlParserCtxt* context, int& error, bool whole);
     bool referredFromRemote(const std::string& referrer, const std::string& target) const;
     _xmlParserInput* openRemote(const ResourceName& name, _xmlParserCtxt* context, bool keep);
-    void refuse(_xmlParserCtxt* referrer, const std::string& name, const std::string& message);
+    /// absent: name points at nothing (no such file, no such host, HTTP 404);
+    /// otherwise it was refused or could not be read.
+    void refuse(_xmlParserCtxt* referrer, const std::string& name, const std::string& message,
+                bool absent = false);
     std::string refusalName(const std::string& message);
 
     Reporter& reporter;
@@ -149,9 +155,13 @@ public:
     bool assemblyRemote = false;
     std::vector<std::string> assemblyRoots;
     std::vector<ResourceName> assemblyDocuments;
-    /// Refusals of schema documents waiting for the place that names them:
-    /// the name libxml2 asked for, and the message.
-    std::vector<std::pair<std::string, std::string>> unplacedRefusals;
+    /// Refusals of schema documents waiting for the place that names them.
+    struct UnplacedRefusal {
+      std::string name; // as libxml2 asked for it
+      std::string message;
+      bool absent;
+    };
+    std::vector<UnplacedRefusal> unplacedRefusals;
 
     Scope* previous;
   };

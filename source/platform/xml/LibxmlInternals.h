@@ -176,6 +176,12 @@ void keepIdsByValue(_xmlParserCtxt* parser);
 /// of its own).
 std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType);
 
+/// Called as the loader refuses a document the schema layer asked for
+/// because nothing is there: libxml2 then takes it for one it could not
+/// locate (which it skips where an xs:import names it, the location being
+/// a hint) rather than one it could not parse (which fails the schema).
+void markDocumentNotLocated();
+
 /// The context that input's buffer hands to its read callback, when that
 /// callback is read; null otherwise (or for an input held in memory).
 void* readContext(const _xmlParserInput* input, int (*read)(void*, char*, int));

@@ -7,6 +7,7 @@
 #include <libxml/schemasInternals.h>
 #include <libxml/xmlregexp.h>
 #include <libxml/xmlschemas.h>
+#include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
 
 // The structures below are copied from xmlschemas.c, where libxml2 keeps
@@ -185,6 +186,21 @@ std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType)
     }
   }
   return types;
+}
+
+// The schema layer asks the thread's last error (xmlGetLastError) whether a
+// document it could not read was not there (an I/O error) or could not be
+// parsed; __xmlLastError() is that error in every series checked, 2.9.13 to
+// 2.15.3 (read-only and deprecated from 2.12 on, with no other way to set
+// it but raising an error, which would reach the handler).
+void markDocumentNotLocated() {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  auto* last = const_cast<xmlError*>(__xmlLastError());
+#pragma GCC diagnostic pop
+  last->domain = XML_FROM_IO;
+  last->code = XML_IO_LOAD_ERROR;
+  last->level = XML_ERR_WARNING;
 }
 
 } // namespace platform::xml::internals

@@ -117,7 +117,12 @@ bool LoadReporter::placesRefusal(const xmlError& error) {
     return false;
   }
   const bool inSchema = error.file != nullptr && !loads->isGenerated(error.file);
-  return loads->placeRefusal(error.str1, inSchema ? place(error) : here());
+  // libxml2 skips an xs:import of a schema document it cannot read, with a
+  // warning: XSD 1.0 takes the import's location for a hint. One that names
+  // no document is skipped here too; the imports the load makes of what the
+  // hints name (a generated document) are no hints, and stay errors.
+  const bool optional = inSchema && error.code == XML_SCHEMAP_WARN_UNLOCATED_SCHEMA;
+  return loads->placeRefusal(error.str1, inSchema ? place(error) : here(), optional);
 }
 
 bool LoadReporter::ignores(const xmlError& error) const {

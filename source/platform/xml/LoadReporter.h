@@ -65,7 +65,8 @@ public:
   /// Reports the loader's refusal of a schema document that libxml2's
   /// error echoes, where the error places it (the include or import that
   /// names the document; a hint or a composition of hints stands where the
-  /// parser stands); whether it did.
+  /// parser stands); whether it did, or took the echo for an import of a
+  /// document that is not there, which it skips without a report.
   bool placesRefusal(const _xmlError& error);
   /// Whether libxml2's error is no problem of the document.
   bool ignores(const _xmlError& error) const;

@@ -111,6 +111,15 @@ std::string httpStatusText(long status, const std::string& reason) {
   return "HTTP status " + std::to_string(status) + (phrase.empty() ? "" : " (" + phrase + ")");
 }
 
+bool saysNothingIsThere(std::string_view failureText) {
+  for (std::string_view absent : {"connection refused", "host not found: ", "HTTP status 404", "HTTP status 410"}) {
+    if (failureText.substr(0, absent.size()) == absent) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string escapeControls(std::string_view text) {
   static const char hexDigits[] = "0123456789abcdef";
   std::string escaped;

@@ -53,6 +53,12 @@ struct TransferFailure {
 /// phrase for status when reason is empty, or alone when there is none.
 std::string httpStatusText(long status, const std::string& reason);
 
+/// Whether failureText, as text() or httpStatusText() put it, says that
+/// there is nothing at the URL: no such host, a refused connection, HTTP
+/// status 404 or 410. A time-out, a TLS failure or any other status may be
+/// passing, and says no such thing.
+bool saysNothingIsThere(std::string_view failureText);
+
 /// text with every byte below 0x20 and 0x7f replaced by \t, \n, \r, \e
 /// (escape) or \xHH (two lower-case hex digits); every other byte, a
 /// backslash included, is kept as it is.

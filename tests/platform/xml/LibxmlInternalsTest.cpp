@@ -129,4 +129,37 @@ TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
   }
 }
 
+
+bool markMissing = false;
+xmlParserInputPtr loadNothing(const char*, const char*, xmlParserCtxtPtr) {
+  if (markMissing) {
+    internals::markDocumentNotLocated();
+  }
+  return nullptr;
+}
+
+// An import whose document the loader does not give fails the schema as
+// one that could not be parsed, unless the loader marks it not located.
+TEST(LibxmlInternals, AnImportOfADocumentMarkedNotLocatedIsSkipped) {
+  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+                           "<xs:import namespace='urn:b' schemaLocation='b.xsd'/>"
+                           "<xs:element name='r'/></xs:schema>";
+  const xmlExternalEntityLoader previous = xmlGetExternalEntityLoader();
+  xmlSetExternalEntityLoader(loadNothing);
+  for (const bool marked : {false, true}) {
+    SCOPED_TRACE(marked ? "marked" : "not marked");
+    markMissing = marked;
+    xmlResetLastError();
+    xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
+    int errors = 0;
+    xmlSchemaSetParserStructuredErrors(parser, countError, &errors);
+    xmlSchemaPtr schema = xmlSchemaParse(parser);
+    EXPECT_EQ(marked, schema != nullptr);
+    xmlSchemaFree(schema);
+    xmlSchemaFreeParserCtxt(parser);
+  }
+  xmlSetExternalEntityLoader(previous);
+  xmlResetLastError();
+}
+
 } // namespace
