@@ -5,11 +5,9 @@
 
 #include <string>
 
+#include "DocumentLoadTest.h"
 #include "platform/com/Bstr.h"
-#include "platform/com/ComRuntime.h"
-#include "platform/com/ErrorInfo.h"
 #include "platform/com/ScopedBstr.h"
-#include "platform/com/ScopedVariant.h"
 #include "platform/xml/WideText.h"
 #include "support/ExpectedOutput.h"
 #include "support/TestSupport.h"
@@ -33,58 +31,12 @@ bool hasConverter(const char* encoding) {
   return true;
 }
 
-struct Outcome {
-  HRESULT status = S_OK;
-  VARIANT_BOOL loaded = VARIANT_FALSE;
-  bool errorObject = false;
-  std::string description;
-  std::string source;
-};
-
-std::string text(com::BSTR string) { return narrow(string, com::SysStringLen(string)); }
-
-class DomDocumentTest : public ::testing::Test {
+class DomDocumentTest : public DocumentLoadTest {
 protected:
   void SetUp() override {
-    com::CoInitialize(nullptr);
-    registerDomDocument();
-    ASSERT_EQ(S_OK, com::CoCreateInstance(CLSID_DOMDocument30, nullptr, com::CLSCTX_INPROC_SERVER,
-                                          IID_IXMLDOMDocument2,
-                                          reinterpret_cast<void**>(document.address())));
+    DocumentLoadTest::SetUp();
     directory.write("doc.dtd", "<!ELEMENT doc (item)>\n<!ELEMENT item (#PCDATA)>\n");
   }
-
-  Outcome load(const std::string& location) {
-    com::ScopedVariant source;
-    source.setString(allocateBstr(location));
-    Outcome outcome;
-    outcome.status = document->load(source.get(), &outcome.loaded);
-    com::ComPtr<com::IErrorInfo> error;
-    if (com::GetErrorInfo(0, error.address()) == S_OK && error) {
-      outcome.errorObject = true;
-      com::ScopedBstr description;
-      com::ScopedBstr origin;
-      error->GetDescription(description.address());
-      error->GetSource(origin.address());
-      outcome.description = text(description.get());
-      outcome.source = text(origin.get());
-    }
-    return outcome;
-  }
-
-  // A table row's verdict: valid when fault is null, else refused with a
-  // report that holds fault.
-  static void expectVerdict(const Outcome& outcome, const char* fault, const char* row) {
-    if (fault == nullptr) {
-      EXPECT_EQ(VARIANT_TRUE, outcome.loaded) << row << ": " << outcome.description;
-    } else {
-      EXPECT_EQ(VARIANT_FALSE, outcome.loaded) << row;
-      EXPECT_NE(std::string::npos, outcome.description.find(fault)) << row << ": " << outcome.description;
-    }
-  }
-
-  testsupport::TemporaryDirectory directory;
-  com::ComPtr<IXMLDOMDocument2> document;
 };
 
 TEST_F(DomDocumentTest, SettingsAcceptOnlyTheTwoTruthValuesAndRefuseAsyncLoading) {
