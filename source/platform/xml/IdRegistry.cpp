@@ -129,6 +129,9 @@ std::uint32_t IdRegistry::attributeIndex(std::string_view attribute) {
 
 void IdRegistry::refer(std::string_view value, std::string_view attribute, int line) {
   std::size_t at = 0;
+  while (at < value.size() && blank(value[at])) {
+    ++at;
+  }
   while (at < value.size()) {
     std::size_t end = at;
     while (end < value.size() && !blank(value[end])) {

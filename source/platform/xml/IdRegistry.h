@@ -32,9 +32,9 @@ public:
   /// The IDs declared so far.
   std::size_t size() const { return count; }
 
-  /// A reference value of attribute, on line: its names, separated by
-  /// blanks (space, tab, line feed, carriage return), each as a blank-free
-  /// run after the previous blanks. Names not declared yet wait for the
+  /// A reference value of attribute, on line: its names are its runs of
+  /// characters other than blanks (space, tab, line feed, carriage return),
+  /// blanks before the first included. Names not declared yet wait for the
   /// document's end.
   void refer(std::string_view value, std::string_view attribute, int line);
   /// Names waiting now.

@@ -176,6 +176,20 @@ void keepIdsByValue(_xmlParserCtxt* parser);
 /// of its own).
 std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType);
 
+/// The type the validation context gave the element it has just started,
+/// whose local name is localName; null when it gave it none (an element it
+/// skips, or could not declare).
+const _xmlSchemaType* startedElementType(_xmlSchemaValidCtxt* context, const unsigned char* localName);
+
+/// The attribute uses of a complex type: each attribute's name, namespace
+/// (null for none) and type.
+struct AttributeType {
+  const unsigned char* name;
+  const unsigned char* targetNamespace;
+  const _xmlSchemaType* type;
+};
+std::vector<AttributeType> attributeTypes(const _xmlSchemaType& complexType);
+
 /// Called as the loader refuses a document the schema layer asked for
 /// because nothing is there: libxml2 then takes it for one it could not
 /// locate (which it skips where an xs:import names it, the location being

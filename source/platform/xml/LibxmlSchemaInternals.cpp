@@ -6,6 +6,7 @@
 #include <libxml/parser.h>
 #include <libxml/schemasInternals.h>
 #include <libxml/xmlregexp.h>
+#include <libxml/xmlstring.h>
 #include <libxml/xmlschemas.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
@@ -77,9 +78,9 @@ struct SchemaAttributeUse {
 
 } // namespace
 
-// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to
-// xsiAssemble, which says whether the context reads hints (set when it was
-// made without a schema).
+// The head of struct _xmlSchemaValidCtxt in xmlschemas.c, up to inode:
+// xsiAssemble says whether the context reads hints (set when it was made
+// without a schema), inode is the record of the element in hand.
 struct SchemaValidationHead {
   int type;
   void* errorContext;
@@ -105,6 +106,27 @@ struct SchemaValidationHead {
   xmlNodePtr validationRoot;
   xmlSchemaParserCtxtPtr parserContext;
   int xsiAssemble;
+  int depth;
+  void** elementInfos;
+  int elementInfoRoom;
+  struct SchemaNodeInfo* inode;
+};
+
+// The head of struct _xmlSchemaNodeInfo in xmlschemas.c, up to depth.
+struct SchemaNodeInfo {
+  int nodeType;
+  xmlNodePtr node;
+  int nodeLine;
+  const xmlChar* localName;
+  const xmlChar* nsName;
+  const xmlChar* value;
+  xmlSchemaValPtr val;
+  xmlSchemaTypePtr typeDef;
+  int flags;
+  int valNeeded;
+  int normVal;
+  xmlSchemaElementPtr decl;
+  int depth;
 };
 
 xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
@@ -119,6 +141,20 @@ xmlSchemaPtr validationSchema(xmlSchemaValidCtxtPtr context) {
 // assembled schema only while it is set. An element start without hints
 // reads none, so leaving it off there drops nothing but the repeated
 // records.
+// inode is the record of the element the context took last; it stands
+// for the element just started only when it is as deep as the context and
+// has its name (an element the context skips, inside one it gave up on,
+// gets no record).
+const _xmlSchemaType* startedElementType(xmlSchemaValidCtxtPtr context, const unsigned char* localName) {
+  const auto* head = reinterpret_cast<const SchemaValidationHead*>(context);
+  const SchemaNodeInfo* node = head != nullptr ? head->inode : nullptr;
+  if (node == nullptr || node->depth != head->depth || node->localName == nullptr || localName == nullptr ||
+      !xmlStrEqual(node->localName, localName)) {
+    return nullptr;
+  }
+  return node->typeDef;
+}
+
 void readHints(xmlSchemaValidCtxtPtr context, bool read) {
   if (context != nullptr) {
     reinterpret_cast<SchemaValidationHead*>(context)->xsiAssemble = read ? 1 : 0;
@@ -168,6 +204,21 @@ std::vector<xmlSchemaPtr> namespaceSchemas(xmlSchemaPtr schema) {
   return schemas;
 }
 
+std::vector<AttributeType> attributeTypes(const _xmlSchemaType& complexType) {
+  std::vector<AttributeType> attributes;
+  const auto* uses = complexType.type == XML_SCHEMA_TYPE_COMPLEX
+                         ? static_cast<const SchemaItemList*>(complexType.attrUses)
+                         : nullptr;
+  for (int i = 0; uses != nullptr && i < uses->nbItems; ++i) {
+    const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
+    if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
+        use->attrDecl->subtypes != nullptr) {
+      attributes.push_back({use->attrDecl->name, use->attrDecl->targetNamespace, use->attrDecl->subtypes});
+    }
+  }
+  return attributes;
+}
+
 std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType) {
   std::vector<const _xmlSchemaType*> types;
   if (complexType.type != XML_SCHEMA_TYPE_COMPLEX) {
@@ -176,14 +227,8 @@ std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType)
   if (complexType.contentType == XML_SCHEMA_CONTENT_ELEMENTS || complexType.contentType == XML_SCHEMA_CONTENT_MIXED) {
     collectElementTypes(reinterpret_cast<const SchemaTreeItem*>(complexType.subtypes), types);
   }
-  if (const auto* uses = static_cast<const SchemaItemList*>(complexType.attrUses)) {
-    for (int i = 0; i < uses->nbItems; ++i) {
-      const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
-      if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
-          use->attrDecl->subtypes != nullptr) {
-        types.push_back(use->attrDecl->subtypes);
-      }
-    }
+  for (const AttributeType& attribute : attributeTypes(complexType)) {
+    types.push_back(attribute.type);
   }
   return types;
 }

@@ -183,7 +183,9 @@ ValidationError LoadReporter::place(const xmlError& error) const {
     problem.line = error.int1; // the line of the reference, not the end of the document
     problem.column = 0;
   }
-  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0) {
+  // A fault of the schema layer has the parser's column, unless it names a
+  // line of its own (int1: a reference that named no ID, told at the end).
+  if (error.domain == XML_FROM_SCHEMASV && problem.column == 0 && error.int1 == 0) {
     const ValidationError standing = here();
     if (standing.location == problem.location && standing.line == problem.line) {
       problem.column = standing.column;

@@ -69,7 +69,14 @@ bool hasXsiType(const ElementStart& element) {
 } // namespace
 
 SchemaPlug::SchemaPlug(ErrorHandler errors, void* errorData, Locator locator, void* locatorData)
-    : errors(errors), errorData(errorData), locator(locator), locatorData(locatorData) {}
+    : errors(errors), errorData(errorData), locator(locator), locatorData(locatorData),
+      ids([this](const std::string& message, int line) { reportFault(message, line); },
+          [this] {
+            const char* file = nullptr;
+            unsigned long line = 0;
+            this->locator(this->locatorData, &file, &line);
+            return static_cast<int>(line);
+          }) {}
 
 bool SchemaPlug::holdsHint(const ElementStart& element) {
   for (int i = 0; i < element.attributeCount; ++i) {
@@ -113,6 +120,7 @@ void SchemaPlug::stop() {
   handlerData = nullptr;
   schema.reset();
   hints.clear();
+  ids.clear();
   compositions = 0;
   textRun = 0;
   pendingText.clear();
@@ -134,6 +142,9 @@ void SchemaPlug::forward(const ElementStart& element) {
   handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
                           element.namespaceCount, element.namespaces, element.attributeCount,
                           element.defaultedCount, element.attributes);
+  if (!failed) {
+    ids.started(schema.get(), element);
+  }
 }
 
 void SchemaPlug::startElement(EntityLoader::Scope& loads, const ElementStart& element) {
@@ -279,18 +290,22 @@ std::string SchemaPlug::elementInHand() const {
 }
 
 // A broken hint is the document's fault, placed where the parser stands.
-void SchemaPlug::reportHintProblem(const std::string& problem) {
-  std::string message = elementInHand() + problem + ".";
+void SchemaPlug::reportHintProblem(const std::string& problem) { reportFault(elementInHand() + problem + ".", 0); }
+
+void SchemaPlug::reportFault(const std::string& message, int line) {
+  std::string text = message;
   xmlError error{};
   error.domain = XML_FROM_SCHEMASV;
   error.code = XML_SCHEMAV_MISC;
   error.level = XML_ERR_ERROR;
-  error.message = message.data();
+  error.message = text.data();
   const char* file = nullptr;
-  unsigned long line = 0;
-  locator(locatorData, &file, &line);
+  unsigned long standing = 0;
+  locator(locatorData, &file, &standing);
   error.file = const_cast<char*>(file);
-  error.line = static_cast<int>(line);
+  error.line = line != 0 ? line : static_cast<int>(standing);
+  // A line of its own: the column where the parser stands is not its.
+  error.int1 = line;
   errors(errorData, &error);
 }
 
@@ -300,7 +315,9 @@ void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, con
   handledName = localName;
   handledNamespace = uri;
   handler->endElementNs(handlerData, localName, prefix, uri);
+  ids.ended();
   if (depth == rootDepth) {
+    ids.finish();
     if (wrapped && handler != nullptr) {
       handler->endElementNs(handlerData, reinterpret_cast<const xmlChar*>(wrapperName), nullptr,
                             reinterpret_cast<const xmlChar*>(wrapperNamespace));
@@ -314,6 +331,7 @@ void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, con
 // its length. Short runs of text go to it as they come; beyond that, the
 // pieces are gathered until they make a quarter of what it already holds.
 void SchemaPlug::text(const xmlChar* data, int length) {
+  ids.text(data, length);
   const std::size_t size = static_cast<std::size_t>(length);
   if (pendingText.empty() && textRun + size <= directTextLength) {
     textRun += size;

@@ -7,6 +7,7 @@
 
 #include "platform/xml/EntityLoader.h"
 #include "platform/xml/SchemaHints.h"
+#include "platform/xml/SchemaIds.h"
 #include "platform/xml/XmlPtr.h"
 
 namespace platform::xml {
@@ -102,6 +103,9 @@ private:
   std::string hintFor(EntityLoader::Scope& loads, const std::string& base,
                       const std::vector<SchemaHints::Location>& fresh, const char*& name);
   void reportHintProblem(const std::string& problem);
+  /// Reports a fault of the document where the parser stands, or at line
+  /// (column unknown) when line is not 0.
+  void reportFault(const std::string& message, int line);
   void noteNamespaces(const ElementStart& element);
   void forward(const ElementStart& element);
 
@@ -135,6 +139,7 @@ private:
   std::size_t textRun = 0;
   std::string pendingText;
   bool blankCdataForwarded = false;
+  SchemaIds ids;
 };
 
 } // namespace platform::xml
