@@ -59,6 +59,7 @@ private:
 
   std::unique_ptr<Arena> arena;
   std::vector<std::uint64_t> slots;
+  unsigned slotBits = 0; // slots.size() is 2^slotBits
   std::size_t count = 0;
   std::vector<Waiting> pending;
   std::vector<std::string> attributes;
