@@ -127,6 +127,12 @@ bool IdRegistry::declared(std::string_view id) const {
   return find(id, hashOf(id), slot) != 0;
 }
 
+void IdRegistry::prefetch(std::string_view id) const {
+  if (!slots.empty()) {
+    __builtin_prefetch(&slots[hashOf(id) >> (64 - slotBits)]);
+  }
+}
+
 std::uint32_t IdRegistry::attributeIndex(std::string_view attribute) {
   // A document has few reference attributes, and the last one is asked most.
   for (std::size_t i = attributes.size(); i-- > 0;) {

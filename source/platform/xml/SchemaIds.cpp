@@ -1,5 +1,6 @@
 #include "platform/xml/SchemaIds.h"
 
+#include <cstdint>
 #include <utility>
 
 #include <libxml/schemasInternals.h>
@@ -83,6 +84,29 @@ const SchemaIds::Plan& SchemaIds::planFor(const xmlSchemaType* type) {
   return plans.emplace(type, std::move(plan)).first->second;
 }
 
+std::size_t SchemaIds::guessIndex(const unsigned char* localName) {
+  return (reinterpret_cast<std::uintptr_t>(localName) >> 4) % guessCount;
+}
+
+void SchemaIds::anticipate(const ElementStart& element) const {
+  const Guess& guess = guesses[guessIndex(element.localName)];
+  if (guess.localName != element.localName) {
+    return;
+  }
+  for (const Attribute& wanted : guess.plan->attributes) {
+    if (wanted.kind != Kind::id) {
+      continue;
+    }
+    for (int i = 0; i < element.attributeCount; ++i) {
+      const xmlChar** attribute = element.attributes + 5 * i;
+      if (xmlStrEqual(attribute[0], wanted.name)) {
+        ids->prefetch(collapsed({chars(attribute[3]), static_cast<std::size_t>(attribute[4] - attribute[3])}));
+        break;
+      }
+    }
+  }
+}
+
 void SchemaIds::started(xmlSchemaValidCtxtPtr validator, const ElementStart& element) {
   ++depth;
   const xmlSchemaType* type = internals::startedElementType(validator, element.localName);
@@ -90,6 +114,7 @@ void SchemaIds::started(xmlSchemaValidCtxtPtr validator, const ElementStart& ele
     return;
   }
   const Plan& plan = planFor(type);
+  guesses[guessIndex(element.localName)] = {element.localName, &plan};
   for (const Attribute& wanted : plan.attributes) {
     for (int i = 0; i < element.attributeCount; ++i) {
       const xmlChar** attribute = element.attributes + 5 * i;
@@ -148,6 +173,7 @@ void SchemaIds::finish() {
 void SchemaIds::clear() {
   // The types die with the schema; another may take their addresses.
   plans.clear();
+  guesses = {};
   ids = std::make_unique<IdRegistry>();
   depth = 0;
   gathering.clear();

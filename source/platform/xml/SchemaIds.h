@@ -1,6 +1,7 @@
 // The ID rules of XML Schema over a stream of elements.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -37,6 +38,11 @@ public:
 
   SchemaIds(Fault fault, Line line) : fault(std::move(fault)), line(std::move(line)) {}
 
+  /// Before the schema layer takes the start of element: the IDs that
+  /// element's attributes held when an element of its name was last
+  /// started are prefetched (see IdRegistry::prefetch); the schema layer's
+  /// work on the element hides the wait.
+  void anticipate(const ElementStart& element) const;
   /// After the schema layer took the start of element: its attributes are
   /// checked, and its text is gathered when its type is one of those.
   void started(_xmlSchemaValidCtxt* validator, const ElementStart& element);
@@ -83,8 +89,18 @@ private:
   const Plan& planFor(const _xmlSchemaType* type);
   void take(Kind kind, std::string_view value, const Holder& holder);
 
+  /// The plan last used for an element of a name (parser dictionary
+  /// pointers), by the pointer's bits: a guess for anticipate().
+  struct Guess {
+    const unsigned char* localName = nullptr;
+    const Plan* plan = nullptr;
+  };
+  static constexpr std::size_t guessCount = 16;
+  static std::size_t guessIndex(const unsigned char* localName);
+
   Fault fault;
   Line line;
+  std::array<Guess, guessCount> guesses{};
   std::unordered_map<const _xmlSchemaType*, Plan> plans;
   std::unique_ptr<IdRegistry> ids = std::make_unique<IdRegistry>();
   std::size_t depth = 0;

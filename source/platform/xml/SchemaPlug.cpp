@@ -139,6 +139,7 @@ void SchemaPlug::stopAfterFailure() {
 void SchemaPlug::forward(const ElementStart& element) {
   handledName = element.localName;
   handledNamespace = element.uri;
+  ids.anticipate(element);
   handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
                           element.namespaceCount, element.namespaces, element.attributeCount,
                           element.defaultedCount, element.attributes);
