@@ -155,6 +155,35 @@ const _xmlSchemaType* startedElementType(xmlSchemaValidCtxtPtr context, const un
   return node->typeDef;
 }
 
+// Flags of a record (XML_SCHEMA_ELEM_INFO_* and XML_SCHEMA_NODE_INFO_* in
+// xmlschemas.c) under which the end of the element does more with its
+// value than check it, or checks nothing: nilled, value wanted by an
+// identity constraint, element children, faults already found.
+constexpr int valueNotOnlyChecked = (1 << 2) | (1 << 4) | (1 << 7) | (1 << 8) | (1 << 9) | (1 << 10);
+
+bool settleContent(xmlSchemaValidCtxtPtr context, const unsigned char* localName,
+                   bool (*valid)(int builtInType, const unsigned char* value)) {
+  auto* head = reinterpret_cast<SchemaValidationHead*>(context);
+  SchemaNodeInfo* node = head != nullptr ? head->inode : nullptr;
+  if (node == nullptr || node->depth != head->depth || node->typeDef == nullptr || node->value == nullptr ||
+      (node->flags & valueNotOnlyChecked) != 0 || (node->decl != nullptr && node->decl->value != nullptr) ||
+      localName == nullptr || node->localName == nullptr || !xmlStrEqual(node->localName, localName)) {
+    return false;
+  }
+  const xmlSchemaType* content = node->typeDef;
+  if (content->type == XML_SCHEMA_TYPE_COMPLEX) {
+    content = content->contentType == XML_SCHEMA_CONTENT_SIMPLE ? content->contentTypeDef : nullptr;
+  }
+  if (content == nullptr || content->type != XML_SCHEMA_TYPE_BASIC || !valid(content->builtInType, node->value)) {
+    return false;
+  }
+  // A record without a type is one the context could not type: at its end
+  // (xmlSchemaValidatorPopElem) it goes straight to the identity-constraint
+  // bookkeeping, which no typed value is wanted for here, and is dropped.
+  node->typeDef = nullptr;
+  return true;
+}
+
 void readHints(xmlSchemaValidCtxtPtr context, bool read) {
   if (context != nullptr) {
     reinterpret_cast<SchemaValidationHead*>(context)->xsiAssemble = read ? 1 : 0;

@@ -8,6 +8,7 @@
 
 #include "platform/xml/LibxmlInternals.h"
 #include "platform/xml/ResourceName.h"
+#include "platform/xml/SimpleValueCheck.h"
 
 namespace platform::xml {
 
@@ -315,6 +316,7 @@ void SchemaPlug::endElement(const xmlChar* localName, const xmlChar* prefix, con
   endTextRun();
   handledName = localName;
   handledNamespace = uri;
+  internals::settleContent(schema.get(), localName, surelyValid);
   handler->endElementNs(handlerData, localName, prefix, uri);
   ids.ended();
   if (depth == rootDepth) {

@@ -129,6 +129,44 @@ TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
   }
 }
 
+bool anyValue(int, const unsigned char*) { return true; }
+bool noValue(int, const unsigned char*) { return false; }
+
+// An element whose record loses its type at its end is not checked there;
+// one with a fixed value keeps it.
+TEST(LibxmlInternals, AnElementSettledBeforeItsEndIsNotCheckedThere) {
+  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
+                           "<xs:element name='n' type='xs:positiveInteger'/>"
+                           "<xs:element name='f' type='xs:positiveInteger' fixed='5'/></xs:schema>";
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
+  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  ASSERT_NE(nullptr, schema);
+  const struct {
+    const char* element;
+    bool (*valid)(int, const unsigned char*);
+    bool settled;
+  } rows[] = {{"n", anyValue, true}, {"n", noValue, false}, {"f", anyValue, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.element) + (row.valid == anyValue ? ", any value" : ", no value"));
+    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema);
+    int errors = 0;
+    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
+    xmlSAXHandlerPtr handler = nullptr;
+    void* data = nullptr;
+    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
+    ASSERT_NE(nullptr, plug);
+    const auto* name = reinterpret_cast<const xmlChar*>(row.element);
+    handler->startElementNs(data, name, nullptr, nullptr, 0, nullptr, 0, 0, nullptr);
+    handler->characters(data, reinterpret_cast<const xmlChar*>("0"), 1);
+    EXPECT_EQ(row.settled, internals::settleContent(context, name, row.valid));
+    handler->endElementNs(data, name, nullptr, nullptr);
+    EXPECT_EQ(row.settled, errors == 0) << "the end of an element reads its record otherwise now";
+    xmlSchemaSAXUnplug(plug);
+    xmlSchemaFreeValidCtxt(context);
+  }
+  xmlSchemaFree(schema);
+  xmlSchemaFreeParserCtxt(parser);
+}
 
 bool markMissing = false;
 xmlParserInputPtr loadNothing(const char*, const char*, xmlParserCtxtPtr) {
