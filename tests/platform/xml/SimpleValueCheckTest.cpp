@@ -42,6 +42,14 @@ TEST(SimpleValueCheck, AcceptsOnlyValuesCertainlyValid) {
       {XML_SCHEMAS_UBYTE, "256", false},
       {XML_SCHEMAS_LONG, "999999999999999999", true},
       {XML_SCHEMAS_DECIMAL, "1", false},
+      {XML_SCHEMAS_BASE64BINARY, "QUJD\n REVG", true},
+      {XML_SCHEMAS_BASE64BINARY, "QUI=", true},
+      {XML_SCHEMAS_BASE64BINARY, "QQ = =", true},
+      {XML_SCHEMAS_BASE64BINARY, "QUJ=", false}, // bits beyond the data
+      {XML_SCHEMAS_BASE64BINARY, "QR==", false},
+      {XML_SCHEMAS_BASE64BINARY, "QUJ", false},
+      {XML_SCHEMAS_BASE64BINARY, "QU=I", false},
+      {XML_SCHEMAS_BASE64BINARY, "QUJD!", false},
   };
   for (const auto& row : rows) {
     EXPECT_EQ(row.accepted, platform::xml::surelyValid(row.type, reinterpret_cast<const unsigned char*>(row.value)))
