@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct _xmlNode;
 struct _xmlParserCtxt;
 struct _xmlParserInput;
 struct _xmlSchema;
+struct _xmlSchemaAttribute;
 struct _xmlSchemaValidCtxt;
 struct _xmlSchemaType;
 
@@ -183,23 +185,67 @@ const _xmlSchemaType* startedElementType(_xmlSchemaValidCtxt* context, const uns
 
 /// At the end of the element whose local name is localName, before the
 /// validation context takes it: when the element's text is all its content
-/// and is only to be checked against a built-in type (its type, or the
+/// and is only to be checked against a simple type (its type, or the
 /// content type of its complex type; not nilled, no default or fixed value,
 /// no identity constraint wanting the value, no fault found in it), and
 /// valid(type, text) holds, the context's record of the element loses its
 /// type, so that the end of the element checks nothing more. True when it
 /// did. Record layout, flags and that path checked on 2.9.13 to 2.15.3.
 bool settleContent(_xmlSchemaValidCtxt* context, const unsigned char* localName,
-                   bool (*valid)(int builtInType, const unsigned char* value));
+                   bool (*valid)(const _xmlSchemaType& type, std::string_view value));
 
 /// The attribute uses of a complex type: each attribute's name, namespace
-/// (null for none) and type.
+/// (null for none) and type; local is its declaration when that is local
+/// and holds no value constraint (see UncheckedAttributes), else null.
 struct AttributeType {
   const unsigned char* name;
   const unsigned char* targetNamespace;
   const _xmlSchemaType* type;
+  _xmlSchemaAttribute* local;
 };
 std::vector<AttributeType> attributeTypes(const _xmlSchemaType& complexType);
+
+/// While it lives, the schema layer takes the values of the declarations
+/// handed to leave() without checking them: it reads their type as
+/// xs:anySimpleType's, which takes every value, and each gets its own back
+/// at the end. For values the pass has found valid itself, of declarations
+/// that AttributeType::local gives, under a schema whose
+/// uncheckedAttributeLimits allow it. The schema layer reads an attribute's
+/// type from its declaration at each element start, and uses it for the
+/// value's check, the comparison with a value constraint (which local
+/// declarations put in the declaration itself), identity constraints, and
+/// counting the IDs that an attribute wildcard admits
+/// (xmlSchemaVAttributesComplex, alike in 2.9.13 to 2.15.3).
+class UncheckedAttributes {
+public:
+  UncheckedAttributes() = default;
+  UncheckedAttributes(const UncheckedAttributes&) = delete;
+  UncheckedAttributes& operator=(const UncheckedAttributes&) = delete;
+  ~UncheckedAttributes();
+
+  /// False when it holds as many as it can: the value is then checked.
+  /// standIn is xs:anySimpleType (UncheckedAttributeLimits holds it).
+  bool leave(_xmlSchemaAttribute* declaration, _xmlSchemaType* standIn);
+
+private:
+  static constexpr std::size_t room = 8;
+  // The first count of each hold something.
+  _xmlSchemaAttribute* declarations[room];
+  _xmlSchemaType* types[room];
+  std::size_t count = 0;
+};
+
+/// What of a schema (with all its namespaces' schemas) bounds
+/// UncheckedAttributes: whether any may be left unchecked (not under an
+/// identity constraint, whose fields want typed values), and whether those
+/// of a type derived from xs:ID may be (not where a global attribute
+/// declaration may be of such a type: a wildcard admitting it counts IDs).
+struct UncheckedAttributeLimits {
+  bool any;
+  bool ids;
+  _xmlSchemaType* standIn;
+};
+UncheckedAttributeLimits uncheckedAttributeLimits(_xmlSchema* schema);
 
 /// Called as the loader refuses a document the schema layer asked for
 /// because nothing is there: libxml2 then takes it for one it could not

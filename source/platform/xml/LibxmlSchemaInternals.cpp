@@ -8,6 +8,7 @@
 #include <libxml/xmlregexp.h>
 #include <libxml/xmlstring.h>
 #include <libxml/xmlschemas.h>
+#include <libxml/xmlschemastypes.h>
 #include <libxml/xmlerror.h>
 #include <libxml/xmlversion.h>
 
@@ -74,6 +75,11 @@ struct SchemaAttributeUse {
   xmlSchemaAnnotPtr annot;
   SchemaAttributeUse* next;
   xmlSchemaAttributePtr attrDecl;
+  int flags;
+  xmlNodePtr node;
+  int occurs;
+  const xmlChar* defValue;
+  xmlSchemaValPtr defVal;
 };
 
 } // namespace
@@ -162,7 +168,7 @@ const _xmlSchemaType* startedElementType(xmlSchemaValidCtxtPtr context, const un
 constexpr int valueNotOnlyChecked = (1 << 2) | (1 << 4) | (1 << 7) | (1 << 8) | (1 << 9) | (1 << 10);
 
 bool settleContent(xmlSchemaValidCtxtPtr context, const unsigned char* localName,
-                   bool (*valid)(int builtInType, const unsigned char* value)) {
+                   bool (*valid)(const xmlSchemaType& type, std::string_view value)) {
   auto* head = reinterpret_cast<SchemaValidationHead*>(context);
   SchemaNodeInfo* node = head != nullptr ? head->inode : nullptr;
   if (node == nullptr || node->depth != head->depth || node->typeDef == nullptr || node->value == nullptr ||
@@ -174,7 +180,7 @@ bool settleContent(xmlSchemaValidCtxtPtr context, const unsigned char* localName
   if (content->type == XML_SCHEMA_TYPE_COMPLEX) {
     content = content->contentType == XML_SCHEMA_CONTENT_SIMPLE ? content->contentTypeDef : nullptr;
   }
-  if (content == nullptr || content->type != XML_SCHEMA_TYPE_BASIC || !valid(content->builtInType, node->value)) {
+  if (content == nullptr || !valid(*content, reinterpret_cast<const char*>(node->value))) {
     return false;
   }
   // A record without a type is one the context could not type: at its end
@@ -240,12 +246,75 @@ std::vector<AttributeType> attributeTypes(const _xmlSchemaType& complexType) {
                          : nullptr;
   for (int i = 0; uses != nullptr && i < uses->nbItems; ++i) {
     const auto* use = static_cast<const SchemaAttributeUse*>(uses->items[i]);
-    if (use != nullptr && use->type == XML_SCHEMA_TYPE_ATTRIBUTE_USE && use->attrDecl != nullptr &&
-        use->attrDecl->subtypes != nullptr) {
-      attributes.push_back({use->attrDecl->name, use->attrDecl->targetNamespace, use->attrDecl->subtypes});
+    if (use == nullptr || use->type != XML_SCHEMA_TYPE_ATTRIBUTE_USE || use->attrDecl == nullptr ||
+        use->attrDecl->subtypes == nullptr) {
+      continue;
     }
+    xmlSchemaAttributePtr declaration = use->attrDecl;
+    // A local declaration belongs to this use alone (shared as a whole by
+    // attribute groups and derived types), which keeps any value
+    // constraint in the declaration; a global one may have other uses.
+    const bool local = (declaration->flags & (XML_SCHEMAS_ATTR_GLOBAL | XML_SCHEMAS_ATTR_FIXED)) == 0 &&
+                       declaration->defValue == nullptr && use->defValue == nullptr && use->flags == 0;
+    attributes.push_back({declaration->name, declaration->targetNamespace, declaration->subtypes,
+                          local ? declaration : nullptr});
   }
   return attributes;
+}
+
+UncheckedAttributes::~UncheckedAttributes() {
+  while (count > 0) {
+    --count;
+    declarations[count]->subtypes = types[count];
+  }
+}
+
+bool UncheckedAttributes::leave(xmlSchemaAttributePtr declaration, xmlSchemaTypePtr standIn) {
+  if (count == room || standIn == nullptr) {
+    return false;
+  }
+  declarations[count] = declaration;
+  types[count] = declaration->subtypes;
+  ++count;
+  declaration->subtypes = standIn;
+  return true;
+}
+
+namespace {
+
+// As xmlSchemaIsDerivedFromBuiltInType(type, XML_SCHEMAS_ID) may find, or
+// might: lists and unions count.
+bool mayBeId(const xmlSchemaType* type) {
+  for (int step = 0; type != nullptr && step < 64; ++step, type = type->baseType) {
+    if (type->type == XML_SCHEMA_TYPE_BASIC) {
+      return type->builtInType == XML_SCHEMAS_ID;
+    }
+    if ((type->flags & (XML_SCHEMAS_TYPE_VARIETY_LIST | XML_SCHEMAS_TYPE_VARIETY_UNION)) != 0) {
+      return true;
+    }
+  }
+  return true;
+}
+
+void noteGlobalId(void* payload, void* found, const xmlChar*) {
+  if (mayBeId(static_cast<xmlSchemaAttributePtr>(payload)->subtypes)) {
+    *static_cast<bool*>(found) = true;
+  }
+}
+
+} // namespace
+
+UncheckedAttributeLimits uncheckedAttributeLimits(xmlSchemaPtr schema) {
+  bool constraints = schema == nullptr;
+  bool globalIds = false;
+  for (xmlSchemaPtr each : namespaceSchemas(schema)) {
+    constraints = constraints || (each->idcDef != nullptr && xmlHashSize(each->idcDef) > 0);
+    if (each->attrDecl != nullptr) {
+      xmlHashScan(each->attrDecl, noteGlobalId, &globalIds);
+    }
+  }
+  // Built-in types live until libxml2 is cleaned up; a lookup takes a lock.
+  return {!constraints, !constraints && !globalIds, xmlSchemaGetBuiltInType(XML_SCHEMAS_ANYSIMPLETYPE)};
 }
 
 std::vector<const _xmlSchemaType*> localTypes(const _xmlSchemaType& complexType) {

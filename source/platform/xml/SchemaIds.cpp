@@ -1,6 +1,5 @@
 #include "platform/xml/SchemaIds.h"
 
-#include <cstdint>
 #include <utility>
 
 #include <libxml/schemasInternals.h>
@@ -84,16 +83,12 @@ const SchemaIds::Plan& SchemaIds::planFor(const xmlSchemaType* type) {
   return plans.emplace(type, std::move(plan)).first->second;
 }
 
-std::size_t SchemaIds::guessIndex(const unsigned char* localName) {
-  return (reinterpret_cast<std::uintptr_t>(localName) >> 4) % guessCount;
-}
-
 void SchemaIds::anticipate(const ElementStart& element) const {
-  const Guess& guess = guesses[guessIndex(element.localName)];
-  if (guess.localName != element.localName) {
+  const Plan* plan = guesses.find(element.localName);
+  if (plan == nullptr) {
     return;
   }
-  for (const Attribute& wanted : guess.plan->attributes) {
+  for (const Attribute& wanted : plan->attributes) {
     if (wanted.kind != Kind::id) {
       continue;
     }
@@ -107,14 +102,13 @@ void SchemaIds::anticipate(const ElementStart& element) const {
   }
 }
 
-void SchemaIds::started(xmlSchemaValidCtxtPtr validator, const ElementStart& element) {
+void SchemaIds::started(const xmlSchemaType* type, const ElementStart& element) {
   ++depth;
-  const xmlSchemaType* type = internals::startedElementType(validator, element.localName);
   if (type == nullptr) {
     return;
   }
   const Plan& plan = planFor(type);
-  guesses[guessIndex(element.localName)] = {element.localName, &plan};
+  guesses.remember(element.localName, &plan);
   for (const Attribute& wanted : plan.attributes) {
     for (int i = 0; i < element.attributeCount; ++i) {
       const xmlChar** attribute = element.attributes + 5 * i;
@@ -173,7 +167,7 @@ void SchemaIds::finish() {
 void SchemaIds::clear() {
   // The types die with the schema; another may take their addresses.
   plans.clear();
-  guesses = {};
+  guesses.clear();
   ids = std::make_unique<IdRegistry>();
   depth = 0;
   gathering.clear();

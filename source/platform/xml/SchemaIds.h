@@ -1,7 +1,6 @@
 // The ID rules of XML Schema over a stream of elements.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -12,9 +11,9 @@
 #include <vector>
 
 #include "platform/xml/IdRegistry.h"
+#include "platform/xml/NameGuesses.h"
 
 struct _xmlSchemaType;
-struct _xmlSchemaValidCtxt;
 
 namespace platform::xml {
 
@@ -43,9 +42,10 @@ public:
   /// started are prefetched (see IdRegistry::prefetch); the schema layer's
   /// work on the element hides the wait.
   void anticipate(const ElementStart& element) const;
-  /// After the schema layer took the start of element: its attributes are
-  /// checked, and its text is gathered when its type is one of those.
-  void started(_xmlSchemaValidCtxt* validator, const ElementStart& element);
+  /// After the schema layer took the start of element, and gave it type
+  /// (null for none): its attributes are checked, and its text is gathered
+  /// when its type is one of those.
+  void started(const _xmlSchemaType* type, const ElementStart& element);
   /// Text of the element in hand.
   void text(const unsigned char* data, int length);
   /// The end of the element in hand.
@@ -89,18 +89,10 @@ private:
   const Plan& planFor(const _xmlSchemaType* type);
   void take(Kind kind, std::string_view value, const Holder& holder);
 
-  /// The plan last used for an element of a name (parser dictionary
-  /// pointers), by the pointer's bits: a guess for anticipate().
-  struct Guess {
-    const unsigned char* localName = nullptr;
-    const Plan* plan = nullptr;
-  };
-  static constexpr std::size_t guessCount = 16;
-  static std::size_t guessIndex(const unsigned char* localName);
-
   Fault fault;
   Line line;
-  std::array<Guess, guessCount> guesses{};
+  /// The plan last used for an element of a name: a guess for anticipate().
+  NameGuesses<Plan> guesses;
   std::unordered_map<const _xmlSchemaType*, Plan> plans;
   std::unique_ptr<IdRegistry> ids = std::make_unique<IdRegistry>();
   std::size_t depth = 0;

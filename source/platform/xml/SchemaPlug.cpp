@@ -122,6 +122,7 @@ void SchemaPlug::stop() {
   schema.reset();
   hints.clear();
   ids.clear();
+  attributes.clear();
   compositions = 0;
   textRun = 0;
   pendingText.clear();
@@ -141,11 +142,17 @@ void SchemaPlug::forward(const ElementStart& element) {
   handledName = element.localName;
   handledNamespace = element.uri;
   ids.anticipate(element);
-  handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
-                          element.namespaceCount, element.namespaces, element.attributeCount,
-                          element.defaultedCount, element.attributes);
+  {
+    internals::UncheckedAttributes unchecked;
+    attributes.check(schema.get(), element, unchecked);
+    handler->startElementNs(handlerData, element.localName, element.prefix, element.uri,
+                            element.namespaceCount, element.namespaces, element.attributeCount,
+                            element.defaultedCount, element.attributes);
+  }
   if (!failed) {
-    ids.started(schema.get(), element);
+    const _xmlSchemaType* type = internals::startedElementType(schema.get(), element.localName);
+    ids.started(type, element);
+    attributes.started(type, element);
   }
 }
 
@@ -182,6 +189,7 @@ void SchemaPlug::noteNamespaces(const ElementStart& element) {
 // own (see hintFor), unless no hint so far names a schema.
 bool SchemaPlug::forwardWithHints(EntityLoader::Scope& loads, const std::string& base, ElementStart element) {
   const Assembly assembly(loads, isRemoteUrl(base));
+  attributes.clear();
   std::vector<SchemaHints::Location> fresh;
   std::vector<std::string> problems;
   // Room for the hint that stands for them all, first.

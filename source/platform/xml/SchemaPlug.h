@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/xml/EntityLoader.h"
+#include "platform/xml/SchemaAttributeCheck.h"
 #include "platform/xml/SchemaHints.h"
 #include "platform/xml/SchemaIds.h"
 #include "platform/xml/XmlPtr.h"
@@ -140,6 +141,7 @@ private:
   std::string pendingText;
   bool blankCdataForwarded = false;
   SchemaIds ids;
+  SchemaAttributeCheck attributes;
 };
 
 } // namespace platform::xml

@@ -9,6 +9,7 @@
 #include <libxml/xmlschemas.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/xml/ErrorChannels.h"
@@ -129,8 +130,8 @@ TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
   }
 }
 
-bool anyValue(int, const unsigned char*) { return true; }
-bool noValue(int, const unsigned char*) { return false; }
+bool anyValue(const xmlSchemaType&, std::string_view) { return true; }
+bool noValue(const xmlSchemaType&, std::string_view) { return false; }
 
 // An element whose record loses its type at its end is not checked there;
 // one with a fixed value keeps it.
@@ -143,7 +144,7 @@ TEST(LibxmlInternals, AnElementSettledBeforeItsEndIsNotCheckedThere) {
   ASSERT_NE(nullptr, schema);
   const struct {
     const char* element;
-    bool (*valid)(int, const unsigned char*);
+    bool (*valid)(const xmlSchemaType&, std::string_view);
     bool settled;
   } rows[] = {{"n", anyValue, true}, {"n", noValue, false}, {"f", anyValue, false}};
   for (const auto& row : rows) {
@@ -166,6 +167,77 @@ TEST(LibxmlInternals, AnElementSettledBeforeItsEndIsNotCheckedThere) {
   }
   xmlSchemaFree(schema);
   xmlSchemaFreeParserCtxt(parser);
+}
+
+xmlSchemaPtr parseSchema(const std::string& body) {
+  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>" + body + "</xs:schema>";
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
+  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  xmlSchemaFreeParserCtxt(parser);
+  return schema;
+}
+
+// A local declaration without a value constraint may have its values left
+// unchecked, and gets its type back; a fixed or global one is not offered.
+TEST(LibxmlInternals, AnAttributeLeftUncheckedTakesAnyValueWhileItIsLeft) {
+  xmlSchemaPtr schema = parseSchema("<xs:attribute name='g' type='xs:positiveInteger'/>"
+                                    "<xs:element name='e'><xs:complexType>"
+                                    "<xs:attribute name='n' type='xs:positiveInteger'/>"
+                                    "<xs:attribute name='f' type='xs:positiveInteger' fixed='5'/>"
+                                    "<xs:attribute ref='g'/></xs:complexType></xs:element>");
+  ASSERT_NE(nullptr, schema);
+  const auto* element = static_cast<xmlSchemaElementPtr>(xmlHashLookup(schema->elemDecl, BAD_CAST "e"));
+  ASSERT_NE(nullptr, element);
+  xmlSchemaAttributePtr local = nullptr;
+  for (const internals::AttributeType& attribute : internals::attributeTypes(*element->subtypes)) {
+    EXPECT_EQ(std::string_view("n") == reinterpret_cast<const char*>(attribute.name), attribute.local != nullptr)
+        << attribute.name;
+    local = attribute.local != nullptr ? attribute.local : local;
+  }
+  ASSERT_NE(nullptr, local);
+  const internals::UncheckedAttributeLimits limits = internals::uncheckedAttributeLimits(schema);
+  const xmlSchemaTypePtr own = local->subtypes;
+  const xmlChar* invalid[5] = {BAD_CAST "n", nullptr, nullptr, BAD_CAST "0", BAD_CAST "0" + 1};
+  for (const bool left : {false, true}) {
+    SCOPED_TRACE(left ? "left unchecked" : "checked");
+    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema);
+    int errors = 0;
+    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
+    xmlSAXHandlerPtr handler = nullptr;
+    void* data = nullptr;
+    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
+    ASSERT_NE(nullptr, plug);
+    {
+      internals::UncheckedAttributes unchecked;
+      EXPECT_TRUE(!left || unchecked.leave(local, limits.standIn));
+      handler->startElementNs(data, BAD_CAST "e", nullptr, nullptr, 0, nullptr, 1, 0, invalid);
+    }
+    EXPECT_EQ(own, local->subtypes);
+    handler->endElementNs(data, BAD_CAST "e", nullptr, nullptr);
+    EXPECT_EQ(left, errors == 0) << "the schema layer no longer reads an attribute's type from its declaration";
+    xmlSchemaSAXUnplug(plug);
+    xmlSchemaFreeValidCtxt(context);
+  }
+  xmlSchemaFree(schema);
+  // None under an identity constraint; no ID where a global declaration
+  // may hold IDs.
+  const struct {
+    const char* body;
+    bool any;
+    bool ids;
+  } rows[] = {{"<xs:attribute name='g' type='xs:string'/>", true, true},
+              {"<xs:attribute name='g' type='xs:ID'/>", true, false},
+              {"<xs:element name='r'><xs:complexType><xs:attribute name='k'/></xs:complexType>"
+               "<xs:key name='key'><xs:selector xpath='.'/><xs:field xpath='@k'/></xs:key></xs:element>",
+               false, false}};
+  for (const auto& row : rows) {
+    xmlSchemaPtr bounding = parseSchema(row.body);
+    ASSERT_NE(nullptr, bounding) << row.body;
+    const internals::UncheckedAttributeLimits found = internals::uncheckedAttributeLimits(bounding);
+    EXPECT_EQ(row.any, found.any) << row.body;
+    EXPECT_EQ(row.ids, found.ids) << row.body;
+    xmlSchemaFree(bounding);
+  }
 }
 
 bool markMissing = false;
