@@ -84,7 +84,8 @@ bool SchemaHints::used(const std::string& namespaceName) const {
 }
 
 void SchemaHints::noteUsed(const char* namespaceName) {
-  lastUsed = namespaceName;
+  lastUsed[nextUsed] = namespaceName;
+  nextUsed = (nextUsed + 1) % lastUsed.size();
   const std::string name = namespaceName != nullptr ? namespaceName : "";
   if (!used(name)) {
     namespaces.push_back(name);
@@ -107,7 +108,8 @@ std::string SchemaHints::composition(const std::vector<Location>& imported, cons
 void SchemaHints::clear() {
   locations.clear();
   namespaces.clear();
-  lastUsed = noneYet;
+  lastUsed.fill(noneYet);
+  nextUsed = 0;
 }
 
 } // namespace platform::xml

@@ -1,6 +1,8 @@
 // What the xsi hints of a document have told one schema validation so far.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -31,11 +33,15 @@ public:
             std::vector<Location>& fresh, std::vector<std::string>& problems);
 
   /// Records that an element or attribute of namespaceName ("" for none)
-  /// has been validated. Cheap when the namespace is the last one noted.
+  /// has been validated. Cheap when the namespace is one of the last few
+  /// noted (documents mix a few namespaces, element by element).
   void use(const char* namespaceName) {
-    if (namespaceName != lastUsed) {
-      noteUsed(namespaceName);
+    for (const char* noted : lastUsed) {
+      if (noted == namespaceName) {
+        return;
+      }
     }
+    noteUsed(namespaceName);
   }
 
   /// A schema document, readable under a name of its own, that imports
@@ -61,8 +67,10 @@ private:
 
   std::vector<Location> locations;
   std::vector<std::string> namespaces;
-  // The namespace noted last, as the parser's dictionary holds it.
-  const char* lastUsed = noneYet;
+  // The namespaces noted last, as the parser's dictionary holds them, and
+  // the place of the next one.
+  std::array<const char*, 4> lastUsed{noneYet, noneYet, noneYet, noneYet};
+  std::size_t nextUsed = 0;
 };
 
 } // namespace platform::xml

@@ -49,6 +49,8 @@ TEST(SimpleValueCheck, AcceptsOnlyValuesCertainlyValid) {
       {XML_SCHEMAS_DECIMAL, "1", false},
       {XML_SCHEMAS_BASE64BINARY, "QUJD\n REVG", true},
       {XML_SCHEMAS_BASE64BINARY, "QUI=", true},
+      {XML_SCHEMAS_BASE64BINARY, "QUJDREVGR0hJ\nSktMTU5P", true},
+      {XML_SCHEMAS_BASE64BINARY, "QUJDREVGR0hJSktMTU5", false},
       {XML_SCHEMAS_BASE64BINARY, "QQ = =", true},
       {XML_SCHEMAS_BASE64BINARY, "QUJ=", false}, // bits beyond the data
       {XML_SCHEMAS_BASE64BINARY, "QR==", false},
