@@ -239,6 +239,7 @@ struct Restriction {
   std::size_t shortest = 0;
   std::size_t longest = SIZE_MAX;
   bool enumerated = false;
+  bool list = false; // of values of builtInType, between blanks
 };
 
 // A length facet's value, when plain digits (as nearly all are).
@@ -261,6 +262,17 @@ Restriction restrictionOf(const xmlSchemaType& type) {
   Restriction restriction;
   if (type.type == XML_SCHEMA_TYPE_BASIC) {
     restriction.builtInType = type.builtInType;
+    return restriction;
+  }
+  // A list of a built-in type, without facets of its own (its item type
+  // is its subtypes).
+  const xmlSchemaType* item = type.subtypes;
+  if (type.type == XML_SCHEMA_TYPE_SIMPLE && (type.flags & XML_SCHEMAS_TYPE_VARIETY_LIST) != 0) {
+    if (type.facets != nullptr || item == nullptr || item->type != XML_SCHEMA_TYPE_BASIC) {
+      return {};
+    }
+    restriction.builtInType = item->builtInType;
+    restriction.list = true;
     return restriction;
   }
   const xmlSchemaType* base = type.baseType;
@@ -306,6 +318,20 @@ Restriction restrictionOf(const xmlSchemaType& type) {
 // The same letters as an enumeration's literal are the same value; the
 // schema layer checks a value against the built-in type, and its length.
 bool admits(const Restriction& restriction, std::string_view value) {
+  if (restriction.list) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    for (std::size_t at = 0; at < value.size();) {
+      std::size_t end = at;
+      while (end < value.size() && !blank(value[end])) {
+        ++end;
+      }
+      if (end > at && !surelyValid(restriction.builtInType, value.substr(at, end - at))) {
+        return false;
+      }
+      at = end + 1;
+    }
+    return true;
+  }
   if (!surelyValid(restriction.builtInType, value)) {
     return false;
   }
@@ -336,6 +362,7 @@ SimpleTypeCheck::SimpleTypeCheck(const xmlSchemaType& type) {
   shortest = restriction.shortest;
   longest = restriction.longest;
   enumerated = restriction.enumerated;
+  list = restriction.list;
   for (const xmlSchemaFacet* facet = enumerated ? type.facets : nullptr; facet != nullptr; facet = facet->next) {
     if (facet->type == XML_SCHEMA_FACET_ENUMERATION) {
       literals.emplace_back(reinterpret_cast<const char*>(facet->value));
@@ -348,7 +375,7 @@ bool SimpleTypeCheck::operator()(std::string_view value) const {
   for (std::size_t i = 0; i < literals.size() && !listed; ++i) {
     listed = literals[i] == value;
   }
-  return listed && admits({builtInType, shortest, longest, enumerated}, value);
+  return listed && admits({builtInType, shortest, longest, enumerated, list}, value);
 }
 
 } // namespace platform::xml

@@ -31,6 +31,7 @@ TEST_F(SchemaAttributeCheckTest, ValuesCheckedByThePassKeepEveryVerdict) {
       "<xs:attribute name='id' type='xs:ID'/><xs:attribute name='kind' type='kind'/>"
       "<xs:attribute name='href' type='xs:anyURI'/><xs:attribute name='n' type='xs:positiveInteger'/>"
       "<xs:attribute name='on' type='xs:boolean'/><xs:attribute name='f' type='xs:string' fixed='v'/>"
+      "<xs:attribute name='uris'><xs:simpleType><xs:list itemType='xs:anyURI'/></xs:simpleType></xs:attribute>"
       "</xs:complexType></xs:element></xs:choice></xs:complexType></xs:element></xs:schema>");
   const std::string head = "<doc xmlns:xsi='http://www.w3.org/2001/XMLSchema-instance' "
                            "xsi:noNamespaceSchemaLocation='attributes.xsd'>\n";
@@ -47,6 +48,7 @@ TEST_F(SchemaAttributeCheckTest, ValuesCheckedByThePassKeepEveryVerdict) {
       {"enumeration", "<item kind='a'/><item kind='c'/>", "The value 'c' is not an element of the set"},
       {"uri", "<item href='urn:x'/><item href='a%zz'/>", "'a%zz' is not a valid value"},
       {"integer", "<item n='1'/><item n='0'/>", "attribute 'n':"},
+      {"list", "<item uris='urn:a urn:b'/><item uris='urn:a a%zz'/>", "attribute 'uris':"},
       {"fixed", "<item f='v'/><item f='w'/>", "does not match the fixed value constraint 'v'"},
       {"duplicateId", "<item id='a'/><item id='a'/>", "The ID 'a' is already defined."},
   };

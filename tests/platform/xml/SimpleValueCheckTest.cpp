@@ -95,7 +95,7 @@ TEST(SimpleValueCheck, AcceptsOnlyValuesCertainlyValid) {
 }
 
 // Of a compiled schema's own types, restrictions by enumerations (letter for
-// letter) and lengths (in characters).
+// letter) and lengths (in characters), and lists.
 TEST(SimpleValueCheck, AcceptsEnumeratedLiteralsWithinTheirLengths) {
   const std::string text =
       "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
@@ -108,7 +108,8 @@ TEST(SimpleValueCheck, AcceptsEnumeratedLiteralsWithinTheirLengths) {
       "<xs:simpleType name='sub'><xs:restriction base='kind'><xs:enumeration value='a'/></xs:restriction>"
       "</xs:simpleType><xs:simpleType name='uri'><xs:restriction base='xs:anyURI'><xs:maxLength value='9'/>"
       "</xs:restriction></xs:simpleType><xs:simpleType name='word'><xs:restriction base='xs:string'>"
-      "<xs:minLength value='2'/><xs:maxLength value='3'/></xs:restriction></xs:simpleType></xs:schema>";
+      "<xs:minLength value='2'/><xs:maxLength value='3'/></xs:restriction></xs:simpleType>"
+      "<xs:simpleType name='uris'><xs:list itemType='xs:anyURI'/></xs:simpleType></xs:schema>";
   xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
   xmlSchemaPtr schema = xmlSchemaParse(parser);
   ASSERT_NE(nullptr, schema);
@@ -119,7 +120,8 @@ TEST(SimpleValueCheck, AcceptsEnumeratedLiteralsWithinTheirLengths) {
   } rows[] = {{"kind", "a", true},   {"kind", "b c", true}, {"kind", "b", false}, {"kind", "A", false},
               {"id", "x", true},     {"id", " y", false},   {"pattern", "a", false}, {"sub", "a", false},
               {"uri", "urn:a:b", true}, {"uri", "urn:a:bcde", false}, {"word", "\xc3\xa9t\xc3\xa9", true},
-              {"word", "a", false},  {"word", "abcd", false}};
+              {"word", "a", false},  {"word", "abcd", false}, {"uris", " urn:a:b\n https://h/p ", true},
+              {"uris", "", true},    {"uris", "urn:a a%zz", false}};
   for (const auto& row : rows) {
     const auto* type =
         static_cast<const xmlSchemaType*>(xmlHashLookup(schema->typeDecl, reinterpret_cast<const xmlChar*>(row.type)));
