@@ -98,15 +98,18 @@ bool isBase64(std::string_view value) {
   }
 }
 
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+bool isHexDigit(char c) { return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+
 // An NCName of ASCII letters, digits and "._-", not starting with a digit,
 // '.' or '-'; libxml2 takes each of those the same way in every series.
 bool isAsciiNcName(std::string_view value) {
-  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
-  if (value.empty() || !letter(value.front())) {
+  if (value.empty() || !(isAsciiLetter(value.front()) || value.front() == '_')) {
     return false;
   }
   for (const char c : value) {
-    if (!letter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '-') {
+    if (!isAsciiLetter(c) && !isAsciiDigit(c) && c != '_' && c != '.' && c != '-') {
       return false;
     }
   }
@@ -128,10 +131,6 @@ struct UriClasses {
   }
 };
 constexpr UriClasses uri;
-
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) { return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 // An absolute URI in the form every series of libxml2 parses alike
 // (xmlParseURI, after its rewriting of spaces and the like): a scheme of
@@ -196,18 +195,24 @@ bool isPlainAnyUri(std::string_view value) {
   return true;
 }
 
-bool isDigits(std::string_view value, std::uint64_t most, bool positive) {
-  if (value.empty() || value.size() > maxDigits) {
+// The number that 1 to 18 ASCII digits, nothing around them, write.
+bool plainNumber(std::string_view digits, std::uint64_t& number) {
+  if (digits.empty() || digits.size() > maxDigits) {
     return false;
   }
-  std::uint64_t number = 0;
-  for (const char c : value) {
-    if (c < '0' || c > '9') {
+  number = 0;
+  for (const char c : digits) {
+    if (!isAsciiDigit(c)) {
       return false;
     }
     number = number * 10 + static_cast<unsigned>(c - '0');
   }
-  return number <= most && (number > 0 || !positive);
+  return true;
+}
+
+bool isDigits(std::string_view value, std::uint64_t most, bool positive) {
+  std::uint64_t number = 0;
+  return plainNumber(value, number) && number <= most && (number > 0 || !positive);
 }
 
 } // namespace
@@ -244,17 +249,12 @@ struct Restriction {
 
 // A length facet's value, when plain digits (as nearly all are).
 bool lengthOf(const xmlSchemaFacet& facet, std::size_t& length) {
-  const std::string_view digits = facet.value != nullptr ? reinterpret_cast<const char*>(facet.value) : "";
-  if (digits.empty() || digits.size() > 9) {
+  std::uint64_t number = 0;
+  if (facet.value == nullptr || !plainNumber(reinterpret_cast<const char*>(facet.value), number) ||
+      number > 999999999) {
     return false;
   }
-  length = 0;
-  for (const char c : digits) {
-    if (!isAsciiDigit(c)) {
-      return false;
-    }
-    length = length * 10 + static_cast<std::size_t>(c - '0');
-  }
+  length = static_cast<std::size_t>(number);
   return true;
 }
 

@@ -98,6 +98,38 @@ TEST(LibxmlInternals, AValidationContextShowsItsSchemaAndThatItsNamespaces) {
 
 void countError(void* count, platform::xml::LibxmlError) { ++*static_cast<int*>(count); }
 
+// A validation context for schema (null: from hints), plugged for SAX
+// events, that counts its errors.
+struct PluggedContext {
+  explicit PluggedContext(xmlSchemaPtr schema) : context(xmlSchemaNewValidCtxt(schema)) {
+    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
+    plug = xmlSchemaSAXPlug(context, &handler, &data);
+  }
+  PluggedContext(const PluggedContext&) = delete;
+  PluggedContext& operator=(const PluggedContext&) = delete;
+  ~PluggedContext() {
+    if (plug != nullptr) {
+      xmlSchemaSAXUnplug(plug);
+    }
+    xmlSchemaFreeValidCtxt(context);
+  }
+
+  xmlSchemaValidCtxtPtr context;
+  int errors = 0;
+  xmlSAXHandlerPtr handler = nullptr;
+  void* data = nullptr;
+  xmlSchemaSAXPlugPtr plug = nullptr;
+};
+
+xmlSchemaPtr parseSchema(const std::string& body) {
+  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>" + body + "</xs:schema>";
+  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
+  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  xmlSchemaFreeParserCtxt(parser);
+  return schema;
+}
+
+
 // A root that names its schema by a hint is validated against it only when
 // the context reads hints: without them it has no declaration.
 TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
@@ -112,21 +144,14 @@ TEST(LibxmlInternals, AValidationContextReadsHintsOnlyWhileToldTo) {
   const auto* root = reinterpret_cast<const xmlChar*>("r");
   for (const bool read : {false, true}) {
     SCOPED_TRACE(read ? "hints read" : "hints not read");
-    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(nullptr);
-    int errors = 0;
-    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
-    xmlSAXHandlerPtr handler = nullptr;
-    void* data = nullptr;
-    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
-    ASSERT_NE(nullptr, plug);
-    internals::readHints(context, read);
-    handler->startElementNs(data, root, nullptr, nullptr, 0, nullptr, 1, 0, hint);
-    handler->endElementNs(data, root, nullptr, nullptr);
-    EXPECT_EQ(read, errors == 0) << "the context no longer keeps whether it reads hints where it did";
+    PluggedContext plugged(nullptr);
+    ASSERT_NE(nullptr, plugged.plug);
+    internals::readHints(plugged.context, read);
+    plugged.handler->startElementNs(plugged.data, root, nullptr, nullptr, 0, nullptr, 1, 0, hint);
+    plugged.handler->endElementNs(plugged.data, root, nullptr, nullptr);
+    EXPECT_EQ(read, plugged.errors == 0) << "the context no longer keeps whether it reads hints where it did";
     // Unplugging frees the assembled schema only while hints are read.
-    internals::readHints(context, true);
-    xmlSchemaSAXUnplug(plug);
-    xmlSchemaFreeValidCtxt(context);
+    internals::readHints(plugged.context, true);
   }
 }
 
@@ -136,11 +161,8 @@ bool noValue(const xmlSchemaType&, std::string_view) { return false; }
 // An element whose record loses its type at its end is not checked there;
 // one with a fixed value keeps it.
 TEST(LibxmlInternals, AnElementSettledBeforeItsEndIsNotCheckedThere) {
-  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>"
-                           "<xs:element name='n' type='xs:positiveInteger'/>"
-                           "<xs:element name='f' type='xs:positiveInteger' fixed='5'/></xs:schema>";
-  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
-  xmlSchemaPtr schema = xmlSchemaParse(parser);
+  xmlSchemaPtr schema = parseSchema("<xs:element name='n' type='xs:positiveInteger'/>"
+                                    "<xs:element name='f' type='xs:positiveInteger' fixed='5'/>");
   ASSERT_NE(nullptr, schema);
   const struct {
     const char* element;
@@ -149,32 +171,16 @@ TEST(LibxmlInternals, AnElementSettledBeforeItsEndIsNotCheckedThere) {
   } rows[] = {{"n", anyValue, true}, {"n", noValue, false}, {"f", anyValue, false}};
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.element) + (row.valid == anyValue ? ", any value" : ", no value"));
-    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema);
-    int errors = 0;
-    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
-    xmlSAXHandlerPtr handler = nullptr;
-    void* data = nullptr;
-    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
-    ASSERT_NE(nullptr, plug);
+    PluggedContext plugged(schema);
+    ASSERT_NE(nullptr, plugged.plug);
     const auto* name = reinterpret_cast<const xmlChar*>(row.element);
-    handler->startElementNs(data, name, nullptr, nullptr, 0, nullptr, 0, 0, nullptr);
-    handler->characters(data, reinterpret_cast<const xmlChar*>("0"), 1);
-    EXPECT_EQ(row.settled, internals::settleContent(context, name, row.valid));
-    handler->endElementNs(data, name, nullptr, nullptr);
-    EXPECT_EQ(row.settled, errors == 0) << "the end of an element reads its record otherwise now";
-    xmlSchemaSAXUnplug(plug);
-    xmlSchemaFreeValidCtxt(context);
+    plugged.handler->startElementNs(plugged.data, name, nullptr, nullptr, 0, nullptr, 0, 0, nullptr);
+    plugged.handler->characters(plugged.data, reinterpret_cast<const xmlChar*>("0"), 1);
+    EXPECT_EQ(row.settled, internals::settleContent(plugged.context, name, row.valid));
+    plugged.handler->endElementNs(plugged.data, name, nullptr, nullptr);
+    EXPECT_EQ(row.settled, plugged.errors == 0) << "the end of an element reads its record otherwise now";
   }
   xmlSchemaFree(schema);
-  xmlSchemaFreeParserCtxt(parser);
-}
-
-xmlSchemaPtr parseSchema(const std::string& body) {
-  const std::string text = "<xs:schema xmlns:xs='http://www.w3.org/2001/XMLSchema'>" + body + "</xs:schema>";
-  xmlSchemaParserCtxtPtr parser = xmlSchemaNewMemParserCtxt(text.data(), static_cast<int>(text.size()));
-  xmlSchemaPtr schema = xmlSchemaParse(parser);
-  xmlSchemaFreeParserCtxt(parser);
-  return schema;
 }
 
 // A local declaration without a value constraint may have its values left
@@ -200,23 +206,16 @@ TEST(LibxmlInternals, AnAttributeLeftUncheckedTakesAnyValueWhileItIsLeft) {
   const xmlChar* invalid[5] = {BAD_CAST "n", nullptr, nullptr, BAD_CAST "0", BAD_CAST "0" + 1};
   for (const bool left : {false, true}) {
     SCOPED_TRACE(left ? "left unchecked" : "checked");
-    xmlSchemaValidCtxtPtr context = xmlSchemaNewValidCtxt(schema);
-    int errors = 0;
-    xmlSchemaSetValidStructuredErrors(context, countError, &errors);
-    xmlSAXHandlerPtr handler = nullptr;
-    void* data = nullptr;
-    xmlSchemaSAXPlugPtr plug = xmlSchemaSAXPlug(context, &handler, &data);
-    ASSERT_NE(nullptr, plug);
+    PluggedContext plugged(schema);
+    ASSERT_NE(nullptr, plugged.plug);
     {
       internals::UncheckedAttributes unchecked;
       EXPECT_TRUE(!left || unchecked.leave(local, limits.standIn));
-      handler->startElementNs(data, BAD_CAST "e", nullptr, nullptr, 0, nullptr, 1, 0, invalid);
+      plugged.handler->startElementNs(plugged.data, BAD_CAST "e", nullptr, nullptr, 0, nullptr, 1, 0, invalid);
     }
     EXPECT_EQ(own, local->subtypes);
-    handler->endElementNs(data, BAD_CAST "e", nullptr, nullptr);
-    EXPECT_EQ(left, errors == 0) << "the schema layer no longer reads an attribute's type from its declaration";
-    xmlSchemaSAXUnplug(plug);
-    xmlSchemaFreeValidCtxt(context);
+    plugged.handler->endElementNs(plugged.data, BAD_CAST "e", nullptr, nullptr);
+    EXPECT_EQ(left, plugged.errors == 0) << "the schema layer no longer reads an attribute's type from its declaration";
   }
   xmlSchemaFree(schema);
   // None under an identity constraint; no ID where a global declaration
